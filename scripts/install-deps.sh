@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the program and the tests need.
+# Idempotent: packages already present are skipped by apt-get.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake pkg-config ninja-build
+  qt6-base-dev qt6-tools-dev libqt6uitools6 qt6-qpa-plugins
+  libavformat-dev libavcodec-dev libavutil-dev libavfilter-dev libavdevice-dev
+  libswscale-dev libswresample-dev ffmpeg
+  libsdl2-dev
+  libwebrtc-audio-processing-dev
+  libcurl4-openssl-dev libjsoncpp-dev libcpp-httplib-dev
+  libgoogle-glog-dev libgflags-dev
+  libx11-dev libxext-dev libxfixes-dev libxi-dev libxtst-dev
+  libpulse-dev
+  libgtest-dev libgmock-dev googletest
+  xvfb xdotool pulseaudio pulseaudio-utils imagemagick x11-utils
+  fonts-wqy-microhei fonts-arphic-uming
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
