@@ -1,0 +1,203 @@
+#include "platform/X11Screen.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xfixes.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <cstdlib>
+
+#include "platform/X11Errors.h"
+
+namespace platform {
+
+ScreenSize QueryScreenSize(const char* displayName) {
+  X11Screen screen;
+  if (!screen.Open(displayName)) return {};
+  return screen.Size();
+}
+
+struct X11Screen::Impl {
+  Display* dpy = nullptr;
+  Window root = 0;
+  Visual* visual = nullptr;
+  int depth = 0;
+  bool shmAvailable = false;
+  bool fixesAvailable = false;
+  XImage* image = nullptr;
+  XShmSegmentInfo shm{};
+  bool shmAttached = false;
+  int width = 0;
+  int height = 0;
+
+  void FreeImage() {
+    if (shmAttached) {
+      XShmDetach(dpy, &shm);
+      XSync(dpy, False);
+      shmAttached = false;
+    }
+    if (image) {
+      if (shm.shmaddr) image->data = nullptr;  // shared memory is not malloc'ed
+      XDestroyImage(image);
+      image = nullptr;
+    }
+    if (shm.shmaddr && shm.shmaddr != reinterpret_cast<char*>(-1)) {
+      shmdt(shm.shmaddr);
+    }
+    shm = {};
+  }
+};
+
+X11Screen::X11Screen() : impl_(std::make_unique<Impl>()) {}
+
+X11Screen::~X11Screen() {
+  if (impl_->dpy) {
+    impl_->FreeImage();
+    XCloseDisplay(impl_->dpy);
+  }
+}
+
+bool X11Screen::Open(const char* displayName) {
+  InstallX11ErrorHandler();
+  impl_->dpy = XOpenDisplay(displayName);
+  if (!impl_->dpy) {
+    error_ = "cannot open X display";
+    return false;
+  }
+  const int scr = DefaultScreen(impl_->dpy);
+  impl_->root = RootWindow(impl_->dpy, scr);
+  impl_->visual = DefaultVisual(impl_->dpy, scr);
+  impl_->depth = DefaultDepth(impl_->dpy, scr);
+  impl_->shmAvailable = XShmQueryExtension(impl_->dpy);
+  int evBase = 0;
+  int errBase = 0;
+  impl_->fixesAvailable = XFixesQueryExtension(impl_->dpy, &evBase, &errBase);
+  return true;
+}
+
+ScreenSize X11Screen::Size() const {
+  if (!impl_->dpy) return {};
+  const int scr = DefaultScreen(impl_->dpy);
+  return {DisplayWidth(impl_->dpy, scr), DisplayHeight(impl_->dpy, scr)};
+}
+
+int X11Screen::BitsPerPixel() const {
+  if (!impl_->dpy) return 0;
+  int count = 0;
+  XPixmapFormatValues* formats = XListPixmapFormats(impl_->dpy, &count);
+  int bpp = 0;
+  for (int i = 0; i < count; ++i) {
+    if (formats[i].depth == impl_->depth) bpp = formats[i].bits_per_pixel;
+  }
+  if (formats) XFree(formats);
+  return bpp;
+}
+
+bool X11Screen::PrepareGrab(int width, int height) {
+  Impl& d = *impl_;
+  if (!d.dpy) {
+    error_ = "display not open";
+    return false;
+  }
+  d.FreeImage();
+  d.width = width;
+  d.height = height;
+  if (d.shmAvailable) {
+    d.image = XShmCreateImage(d.dpy, d.visual, static_cast<unsigned>(d.depth), ZPixmap, nullptr,
+                              &d.shm, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    if (d.image) {
+      d.shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(d.image->bytes_per_line) * height,
+                           IPC_CREAT | 0600);
+      if (d.shm.shmid >= 0) {
+        d.shm.shmaddr = d.image->data = static_cast<char*>(shmat(d.shm.shmid, nullptr, 0));
+        d.shm.readOnly = False;
+        X11ErrorTrap trap(d.dpy);
+        const bool attached = d.shm.shmaddr != reinterpret_cast<char*>(-1) &&
+                              XShmAttach(d.dpy, &d.shm) && trap.Ok();
+        // Marked for removal now, so the segment goes away with the last
+        // detach even if this process is killed.
+        shmctl(d.shm.shmid, IPC_RMID, nullptr);
+        if (attached) {
+          d.shmAttached = true;
+          return true;
+        }
+      }
+      d.image->data = nullptr;
+      d.FreeImage();
+    }
+  }
+  // Without MIT-SHM (remote display): an XImage the server fills with XGetSubImage.
+  const int bpp = BitsPerPixel();
+  const int bytesPerLine = ((width * bpp + 31) / 32) * 4;
+  char* data = static_cast<char*>(calloc(static_cast<size_t>(bytesPerLine) * height, 1));
+  d.image = XCreateImage(d.dpy, d.visual, static_cast<unsigned>(d.depth), ZPixmap, 0, data,
+                         static_cast<unsigned>(width), static_cast<unsigned>(height), 32,
+                         bytesPerLine);
+  if (!d.image) {
+    free(data);
+    error_ = "cannot create an image for grabbing";
+    return false;
+  }
+  return true;
+}
+
+bool X11Screen::Grab(int x, int y) {
+  Impl& d = *impl_;
+  if (!d.image) return false;
+  // Both requests wait for their reply, so an X error shows in the result.
+  if (d.shmAttached) return XShmGetImage(d.dpy, d.root, d.image, x, y, AllPlanes);
+  return XGetSubImage(d.dpy, d.root, x, y, static_cast<unsigned>(d.width),
+                      static_cast<unsigned>(d.height), AllPlanes, ZPixmap, d.image, 0,
+                      0) != nullptr;
+}
+
+std::uint8_t* X11Screen::Pixels() const {
+  return impl_->image ? reinterpret_cast<std::uint8_t*>(impl_->image->data) : nullptr;
+}
+
+int X11Screen::BytesPerLine() const { return impl_->image ? impl_->image->bytes_per_line : 0; }
+
+bool X11Screen::UsesShm() const { return impl_->shmAttached; }
+
+bool X11Screen::ReadCursor(CursorImage& out) {
+  Impl& d = *impl_;
+  if (!d.dpy || !d.fixesAvailable) return false;
+  X11ErrorTrap trap(d.dpy);
+  XFixesCursorImage* img = XFixesGetCursorImage(d.dpy);
+  if (!img || !trap.Ok()) {
+    if (img) XFree(img);
+    return false;
+  }
+  out.x = img->x;
+  out.y = img->y;
+  out.xhot = img->xhot;
+  out.yhot = img->yhot;
+  if (out.serial != img->cursor_serial || out.width != img->width || out.height != img->height ||
+      out.pixels.empty()) {
+    out.width = img->width;
+    out.height = img->height;
+    out.serial = img->cursor_serial;
+    // XFixes hands out one pixel per unsigned long, 32 bits used.
+    out.pixels.resize(static_cast<size_t>(img->width) * img->height);
+    for (size_t i = 0; i < out.pixels.size(); ++i)
+      out.pixels[i] = static_cast<std::uint32_t>(img->pixels[i]);
+  }
+  XFree(img);
+  return true;
+}
+
+bool X11Screen::PointerPosition(int& x, int& y) {
+  Impl& d = *impl_;
+  if (!d.dpy) return false;
+  Window rootRet = 0;
+  Window child = 0;
+  int wx = 0;
+  int wy = 0;
+  unsigned mask = 0;
+  if (!XQueryPointer(d.dpy, d.root, &rootRet, &child, &x, &y, &wx, &wy, &mask)) return false;
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,73 @@
+#pragma once
+// X11 screen access for the recorder: one connection per owner, used by one
+// thread at a time. Grabs rectangles of the root window through MIT-SHM
+// (plain XGetImage when the extension is missing) and reads the cursor image
+// and position through XFixes.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ScreenSize {
+  int width = 0;
+  int height = 0;
+};
+
+// Size of the default screen of `displayName` (nullptr: $DISPLAY); 0x0 when
+// no display can be opened. Any thread.
+ScreenSize QueryScreenSize(const char* displayName = nullptr);
+
+// The cursor as XFixes reports it: premultiplied ARGB pixels, top-down.
+struct CursorImage {
+  int x = 0;  // pointer position on the root window
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  int xhot = 0;
+  int yhot = 0;
+  unsigned long serial = 0;  // changes when the cursor's shape changes
+  std::vector<std::uint32_t> pixels;
+};
+
+class X11Screen {
+ public:
+  X11Screen();
+  ~X11Screen();
+  X11Screen(const X11Screen&) = delete;
+  X11Screen& operator=(const X11Screen&) = delete;
+
+  // Opens the display (nullptr: $DISPLAY). False with a reason in Error().
+  bool Open(const char* displayName = nullptr);
+  ScreenSize Size() const;
+  // Bits per pixel of images of the root window's depth (32 on every usual
+  // TrueColor server).
+  int BitsPerPixel() const;
+
+  // Prepares grabs of width x height pictures. False with a reason.
+  bool PrepareGrab(int width, int height);
+  // Grabs the rectangle at (x, y) of the prepared size into the grab buffer.
+  // The rectangle must lie on the screen. False on an X error.
+  bool Grab(int x, int y);
+  // The last grabbed picture: top-down rows of BytesPerLine() bytes, BGRX.
+  std::uint8_t* Pixels() const;
+  int BytesPerLine() const;
+  bool UsesShm() const;
+
+  // Current cursor image and position; false when XFixes is missing or the
+  // request failed (the previous contents of `out` are kept then).
+  bool ReadCursor(CursorImage& out);
+  // Pointer position only (cheaper than ReadCursor). False on failure.
+  bool PointerPosition(int& x, int& y);
+
+  const std::string& Error() const { return error_; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::string error_;
+};
+
+}  // namespace platform

@@ -1,0 +1,71 @@
+#include "recorder/PacingClock.h"
+
+#include <cmath>
+
+extern "C" {
+#include <libavutil/time.h>
+}
+
+namespace kal {
+
+// Sleeps longer than this are cut into pieces so that a stop is seen soon.
+constexpr std::int64_t kMaxSleepMicros = 100000;
+
+PacingClock::PacingClock(int frameRate, NowFn now, SleepFn sleep)
+    : fps_(frameRate > 0 ? frameRate : 1), now_(std::move(now)), sleep_(std::move(sleep)) {}
+
+// A monotonic clock: wall-clock steps (NTP, a user changing the time) must
+// not make the reader burst or stall.
+PacingClock::PacingClock(int frameRate)
+    : PacingClock(
+          frameRate, [] { return static_cast<std::int64_t>(av_gettime_relative()); },
+          [](std::int64_t us) { av_usleep(static_cast<unsigned>(us)); }) {}
+
+void PacingClock::Begin() {
+  const std::int64_t now = now_();
+  target_ = now * fps_;
+  reference_ = now;
+  paused_ = 0;
+  grabbed_ = 0;
+}
+
+void PacingClock::NextTurn() { target_ += 1000000; }
+
+void PacingClock::HoldAtStart() {
+  const std::int64_t now = now_();
+  reference_ = now;
+  target_ = now * fps_ + 1000000;
+}
+
+void PacingClock::PauseStep() { paused_ += now_() - reference_; }
+
+void PacingClock::PauseResume() {
+  const std::int64_t now = now_();
+  target_ = now * fps_ + 1000000;
+  reference_ = now;
+}
+
+std::int64_t PacingClock::RunningMicros() const { return now_() + (paused_ - reference_); }
+
+std::int64_t PacingClock::ExpectedPictures() const {
+  return std::llround(static_cast<double>(RunningMicros()) / 1000000.0 * fps_);
+}
+
+void PacingClock::WaitForPicture(const std::function<bool()>& stop) {
+  for (;;) {
+    if (grabbed_ < ExpectedPictures()) {
+      target_ = now_() * fps_;  // behind: resynchronise and grab now
+      return;
+    }
+    const std::int64_t d = target_ / fps_ - now_();
+    if (d > 0) {
+      sleep_(d < kMaxSleepMicros ? d : kMaxSleepMicros);
+      if (stop()) return;
+      continue;
+    }
+    if (d < -IntervalMicros()) target_ += 1000000;  // far behind: no burst
+    return;
+  }
+}
+
+}  // namespace kal

@@ -1,0 +1,52 @@
+#pragma once
+// The screen reader's pacing: keeps the number of pictures grabbed equal to
+// the running time (pauses excluded) times the frame rate, without bursts
+// after a late grab.
+//
+// C is the target time in microseconds x frame rate, N the pictures grabbed,
+// T the last reference point, P the running time accumulated before it.
+// One object per reader thread; not thread-safe.
+
+#include <cstdint>
+#include <functional>
+
+namespace kal {
+
+class PacingClock {
+ public:
+  using NowFn = std::function<std::int64_t()>;        // microseconds, monotonic
+  using SleepFn = std::function<void(std::int64_t)>;  // microseconds
+
+  PacingClock(int frameRate, NowFn now, SleepFn sleep);
+  // Monotonic clock and av_usleep.
+  explicit PacingClock(int frameRate);
+
+  void Begin();     // thread start
+  void NextTurn();  // the target moves one picture interval ahead
+  // Holding before the first picture (start alignment) or in a pause: the
+  // time spent there does not count as running time.
+  void HoldAtStart();
+  void PauseStep();   // once per pause wait, before it
+  void PauseResume(); // once per pause wait, after it
+  // Sleeps until the next picture is due (returns at once when behind).
+  // `stop` is polled between sleeps.
+  void WaitForPicture(const std::function<bool()>& stop);
+  void CountGrab() { ++grabbed_; }
+
+  std::int64_t Grabbed() const { return grabbed_; }
+  std::int64_t RunningMicros() const;
+  std::int64_t ExpectedPictures() const;
+  int FrameRate() const { return fps_; }
+
+ private:
+  std::int64_t IntervalMicros() const { return 1000000 / fps_; }
+  int fps_;
+  NowFn now_;
+  SleepFn sleep_;
+  std::int64_t target_ = 0;     // C
+  std::int64_t grabbed_ = 0;    // N
+  std::int64_t reference_ = 0;  // T
+  std::int64_t paused_ = 0;     // P (running time before T)
+};
+
+}  // namespace kal

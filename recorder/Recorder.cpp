@@ -1,0 +1,245 @@
+#include "recorder/Recorder.h"
+
+#include <unistd.h>
+
+#include <glog/logging.h>
+
+#include "config/ConfigKeys.h"
+#include "recorder/Trace.h"
+
+namespace kal {
+
+// The finaliser completes the file this long after the stop; the workers
+// have been told to end by then, and it also waits for them to have ended.
+constexpr std::chrono::milliseconds kFinishDelay{800};
+// Every gate wait re-checks the stop flag at least this often.
+constexpr std::chrono::milliseconds kGateWait{400};
+
+Recorder::Recorder(MessagePoster* owner) : owner_(owner) {}
+
+Recorder::~Recorder() {
+  if (State() == kRecording || State() == kPaused) Stop();
+  {
+    // A session whose Start never completed has no finaliser waiting.
+    std::lock_guard<std::mutex> lock(finishLock_);
+    finishSignalled_ = true;
+  }
+  finishCond_.notify_all();
+  if (finisher_.joinable()) finisher_.join();
+}
+
+void Recorder::ResetSession() {
+  frameIndex_ = 0;
+  lastVideoPts_ = 0;
+  lastAudioPts_ = 0;
+  audioSamplesOut_ = 0;
+  audioSamplesIn_ = 0;
+  stopRequested_ = false;
+  capturing_ = false;
+  readerDone_ = false;
+  decodeDone_ = false;
+  encodeDone_ = false;
+  videoReady_ = false;
+  micReady_ = false;
+  speakerReady_ = false;
+  audioReady_ = false;
+  speakerActive_ = false;
+  audioMuted_ = false;
+  fileCreated_ = false;
+  picturesGrabbed_ = 0;
+  picturesDropped_ = 0;
+  picturesEncoded_ = 0;
+  audioFramesEncoded_ = 0;
+  packetQueue_.Clear();
+  state_ = kIdle;
+  const platform::ScreenSize screen = platform::QueryScreenSize();
+  screenWidth_ = screen.width;
+  screenHeight_ = screen.height;
+  regionX_ = 0;
+  regionY_ = 0;
+  videoWidth_ = screenWidth_;
+  videoHeight_ = screenHeight_;
+}
+
+void Recorder::ReadSettings() {
+  watermarkType_ = cfg::Read(cfg::kWatermarkType);
+  voiceSource_ = cfg::Read(cfg::kVoiceSource);
+  videoSource_ = cfg::Read(cfg::kVideoSource);
+  microphoneCheck_ = cfg::Read(cfg::kMicrophoneCheck);
+  audioMuteCheck_ = cfg::Read(cfg::kAudioMuteCheck);
+  userDefinedRegionCheck_ = cfg::Read(cfg::kUserDefinedRegionCheck);
+  mouseFollowCheck_ = cfg::Read(cfg::kMouseFollowCheck);
+  voiceSize_ = cfg::Read(cfg::kVoiceSize);
+  mouseCheck_ = cfg::Read(cfg::kMouseCheck);
+  mouseEffectClickCheck_ = cfg::Read(cfg::kMouseEffectClickCheck);
+  mouseHotRegionCheck_ = cfg::Read(cfg::kMouseHotRegionCheck);
+  // A colour that is not a decimal number falls back to its default.
+  leftColor_ = ReadColor(cfg::kMouseClickLeftColor);
+  rightColor_ = ReadColor(cfg::kMouseClickRightColor);
+  highlightColor_ = ReadColor(cfg::kMouseHotRegionColor);
+  const int size = cfg::Read(cfg::kMouseHotRegionSize);
+  highlightWidth_ = highlightHeight_ = size;
+  highlightHalfWidth_ = highlightHalfHeight_ = size / 2;
+}
+
+int Recorder::Start(const std::string& fileName, const std::string& folder,
+                    const std::string& extension, int frameRate, int quality) {
+  {
+    std::lock_guard<std::mutex> lock(finishLock_);
+    if (!finished_) {
+      LOG(ERROR) << "Start refused: the previous recording is still being finished";
+      return -1;
+    }
+  }
+  if (finisher_.joinable()) finisher_.join();
+
+  fileName_ = fileName;
+  folder_ = folder;
+  extension_ = extension;
+  frameRate_ = frameRate > 0 ? frameRate : 10;
+  quality_ = quality;
+  ResetSession();
+  ReadSettings();
+
+  if (screenWidth_ <= 0 || screenHeight_ <= 0) {
+    LOG(ERROR) << "no X display to record";
+    LOG(ERROR) << "视频参数初始化失败";
+    return -1;
+  }
+  int ret = SetupScreenSource();
+  if (ret != 0) {
+    LOG(ERROR) << "视频参数初始化失败";
+    FreeSession();
+    return ret;
+  }
+  if (SetupOutput() != 0) {
+    FreeSession();
+    return -1;
+  }
+  SourceCheck();
+  ret = AudioSetup();
+  if (ret != 0) {
+    LOG(ERROR) << "音频参数初始化失败";
+    FreeSession();
+    DiscardFile();
+    return ret;
+  }
+  if (audioMuted_) audioReady_ = true;
+  StartThreads();
+  return 0;
+}
+
+void Recorder::StartThreads() {
+  {
+    std::lock_guard<std::mutex> lock(finishLock_);
+    finishSignalled_ = false;
+    finished_ = false;
+  }
+  workers_.clear();
+  workers_.emplace_back(&Recorder::ScreenReadThread, this);
+  workers_.emplace_back(&Recorder::VideoDecodeThread, this);
+  workers_.emplace_back(&Recorder::EncodeThread, this);
+  finisher_ = std::thread(&Recorder::FinishThread, this);
+}
+
+int Recorder::Run() {
+  state_ = kRecording;
+  {
+    std::lock_guard<std::mutex> read(readGateLock_);
+    std::lock_guard<std::mutex> encode(encodeGateLock_);
+    capturing_ = true;
+  }
+  readGateCond_.notify_all();
+  encodeGateCond_.notify_all();
+  return 0;
+}
+
+int Recorder::Pause() {
+  state_ = kPaused;
+  capturing_ = false;
+  return 0;
+}
+
+int Recorder::Stop() {
+  state_ = kStopped;
+  capturing_ = false;
+  stopRequested_ = true;
+  speakerActive_ = false;
+  // Taking each lock before waking makes sure no waiter misses the flag.
+  { std::lock_guard<std::mutex> l(readGateLock_); }
+  readGateCond_.notify_all();
+  { std::lock_guard<std::mutex> l(encodeGateLock_); }
+  encodeGateCond_.notify_all();
+  { std::lock_guard<std::mutex> l(videoFifo_.Lock()); }
+  videoFifo_.Cond().notify_all();
+  { std::lock_guard<std::mutex> l(micFifoLock_); }
+  micFifoCond_.notify_all();
+  {
+    std::lock_guard<std::mutex> lock(finishLock_);
+    finishSignalled_ = true;
+  }
+  finishCond_.notify_all();
+  return 0;
+}
+
+bool Recorder::WaitFinished(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(finishLock_);
+  return finishCond_.wait_for(lock, timeout, [this] { return finished_; });
+}
+
+void Recorder::FinishThread() {
+  {
+    std::unique_lock<std::mutex> lock(finishLock_);
+    while (!finishSignalled_) finishCond_.wait_for(lock, kGateWait);
+  }
+  Trace(" WaitForMultipleObjects exit\n");
+  std::this_thread::sleep_for(kFinishDelay);
+  // Nothing is freed while a worker could still touch it.
+  for (std::thread& t : workers_) {
+    if (t.joinable()) t.join();
+  }
+  workers_.clear();
+  if (output_) {
+    const int ret = av_write_trailer(output_.get());
+    if (ret < 0) LOG(ERROR) << "av_write_trailer error";
+  }
+  FreeSession();
+  {
+    std::lock_guard<std::mutex> lock(finishLock_);
+    finished_ = true;
+  }
+  finishCond_.notify_all();
+}
+
+void Recorder::FreeSession() {
+  videoDecoder_.reset();
+  videoEncoder_.reset();
+  audioEncoder_.reset();
+  output_.reset();  // closes the file
+  videoStream_ = nullptr;
+  audioStream_ = nullptr;
+  videoFifo_.Free();
+  scaler_.reset();
+  packetQueue_.Clear();
+  grabber_.Release();
+}
+
+void Recorder::DiscardFile() {
+  if (fileCreated_) ::unlink(fileName_.c_str());
+  fileCreated_ = false;
+}
+
+std::string Recorder::FilePath() const { return fileName_; }
+
+RecorderStats Recorder::Stats() const {
+  RecorderStats s;
+  s.picturesGrabbed = picturesGrabbed_;
+  s.picturesDropped = picturesDropped_;
+  s.picturesEncoded = picturesEncoded_;
+  s.audioFramesEncoded = audioFramesEncoded_;
+  s.packetQueueDepth = packetQueue_.Size();
+  s.videoFifoDepth = videoFifo_.Depth();
+  return s;
+}
+
+}  // namespace kal

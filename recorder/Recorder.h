@@ -1,0 +1,192 @@
+#pragma once
+// The recording engine. One object lives as long as its owner; each
+// recording is one session: Start sets it up, Run makes it capture, Pause
+// holds it, Run resumes it and Stop ends it. A finaliser thread completes the
+// file (trailer) after Stop.
+//
+// Start, Run, Pause, Stop and WaitFinished are called on the owner's thread.
+// The engine reports to the owner only by posting WMU_RECORD_SECONDS and by
+// its state.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/ColorRef.h"
+#include "recorder/FfmpegPtr.h"
+#include "recorder/PacketQueue.h"
+#include "recorder/RecorderTypes.h"
+#include "recorder/ScreenGrabber.h"
+#include "recorder/VideoFifo.h"
+
+namespace kal {
+
+class Recorder {
+ public:
+  explicit Recorder(MessagePoster* owner);
+  // Stops a running session and waits for its file to be completed.
+  ~Recorder();
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+
+  // Sets up a session writing `folder`/`fileName` (UTF-8; the container
+  // follows the name's extension). Returns 0, ERR_NO_VIDEO_DEVICE,
+  // ERR_NO_AUDIO_DEVICE, -1, or a negative FFmpeg code from the header.
+  // Refuses (-1) while the previous session's file is still being completed.
+  // On failure nothing of the session is left, the file included.
+  int Start(const std::string& fileName, const std::string& folder, const std::string& extension,
+            int frameRate, int quality);
+  int Run();
+  int Pause();
+  // Returns at once; the file is complete when WaitFinished returns true.
+  int Stop();
+
+  int State() const { return state_.load(); }
+  // Waits until the last session's file is complete. True at once when no
+  // session is being completed.
+  bool WaitFinished(std::chrono::milliseconds timeout);
+
+  // Full path of the session's file (after Start).
+  std::string FilePath() const;
+  int VideoWidth() const { return videoWidth_; }
+  int VideoHeight() const { return videoHeight_; }
+  int FrameRate() const { return frameRate_; }
+  // Any thread.
+  RecorderStats Stats() const;
+
+ private:
+  struct EncodeBuffers;
+
+  // Start, step by step.
+  void ResetSession();
+  void ReadSettings();
+  int SetupScreenSource();
+  int OpenBitmapDecoder();
+  int SetupOutput();
+  void SourceCheck();
+  int AudioSetup();
+  int SetupAudioEncoder();
+  void StartThreads();
+  void FreeSession();
+  void DiscardFile();
+
+  // Worker threads.
+  void ScreenReadThread();
+  void GrabPicture(class PacingClock& clock, class CursorEffects& effects,
+                   struct CursorState& cursor);
+  void VideoDecodeThread();
+  void EncodeThread();
+  void FinishThread();
+
+  // EncodeThread's turns.
+  bool WaitEncodeGate();
+  bool VideoAhead() const;
+  bool VideoTurn(EncodeBuffers& b, bool draining);
+  bool AudioTurn(bool draining);  // true when a packet was written
+  void EncodeVideo(AVFrame* frame);
+  bool EncodeAudio(AVFrame* frame);
+  void WriteVideoPacket(AVPacket* packet);
+  void WriteAudioPacket(AVPacket* packet);
+  void FinishEncoding(EncodeBuffers& b);
+  bool ConvertPicture(AVFrame* decoded, std::uint8_t* planes[3], int linesizes[3]);
+
+  MessagePoster* owner_;
+
+  // Settings snapshot of the session.
+  int watermarkType_ = 0;
+  int voiceSource_ = 0;
+  int videoSource_ = 0;
+  int microphoneCheck_ = 1;
+  int audioMuteCheck_ = 0;
+  int voiceSize_ = 20;
+  int userDefinedRegionCheck_ = 0;
+  std::atomic<int> state_{kIdle};
+  int mouseFollowCheck_ = 0;
+  int mouseCheck_ = 1;
+  int mouseEffectClickCheck_ = 0;
+  int mouseHotRegionCheck_ = 0;
+  Rgb leftColor_;
+  Rgb rightColor_;
+  Rgb highlightColor_;
+  int highlightWidth_ = 56;
+  int highlightHeight_ = 56;
+  int highlightHalfWidth_ = 28;
+  int highlightHalfHeight_ = 28;
+  bool audioMuted_ = false;
+
+  // Media objects of the session.
+  CodecContextPtr videoDecoder_;
+  VideoFifo videoFifo_;
+  OutputContextPtr output_;
+  CodecContextPtr videoEncoder_;
+  AVStream* videoStream_ = nullptr;
+  CodecContextPtr audioEncoder_;
+  AVStream* audioStream_ = nullptr;
+  SwsPtr scaler_;
+  PacketQueue packetQueue_;
+  ScreenGrabber grabber_;
+
+  // Run state shared by the threads.
+  std::int64_t frameIndex_ = 0;
+  std::atomic<bool> stopRequested_{false};
+  std::atomic<bool> capturing_{false};
+  std::atomic<bool> readerDone_{false};
+  std::atomic<bool> decodeDone_{false};
+  std::atomic<bool> encodeDone_{false};
+  std::atomic<bool> videoReady_{false};
+  std::atomic<bool> micReady_{false};
+  std::atomic<bool> speakerReady_{false};
+  std::atomic<bool> audioReady_{false};
+  std::atomic<bool> speakerActive_{false};
+
+  // Gates: each guards `capturing_` for one waiting thread.
+  std::mutex readGateLock_;
+  std::condition_variable readGateCond_;
+  std::mutex encodeGateLock_;
+  std::condition_variable encodeGateCond_;
+  std::mutex micFifoLock_;
+  std::condition_variable micFifoCond_;
+
+  // Finish event and completion of the session's file.
+  std::mutex finishLock_;
+  std::condition_variable finishCond_;
+  bool finishSignalled_ = false;
+  bool finished_ = true;
+
+  // Geometry and inputs.
+  int screenWidth_ = 0;
+  int screenHeight_ = 0;
+  int frameRate_ = 10;
+  int regionX_ = 0;
+  int regionY_ = 0;
+  int videoWidth_ = 0;
+  int videoHeight_ = 0;
+  std::string fileName_;
+  std::string folder_;
+  std::string extension_;
+  int quality_ = 1;
+  bool fileCreated_ = false;
+
+  // Timestamps, in the streams' own time bases.
+  std::int64_t lastVideoPts_ = 0;
+  std::int64_t lastAudioPts_ = 0;
+  std::int64_t audioSamplesOut_ = 0;    // samples in audio packets written
+  std::int64_t audioSamplesIn_ = 0;     // samples given to the audio encoder
+  std::int64_t lastSecondsPosted_ = 0;  // kept across sessions
+
+  // Statistics.
+  std::atomic<std::int64_t> picturesGrabbed_{0};
+  std::atomic<std::int64_t> picturesDropped_{0};
+  std::atomic<std::int64_t> picturesEncoded_{0};
+  std::atomic<std::int64_t> audioFramesEncoded_{0};
+
+  std::vector<std::thread> workers_;
+  std::thread finisher_;
+};
+
+}  // namespace kal

@@ -1,0 +1,173 @@
+// The screen source: geometry, grabber and bitmap decoder set-up, and the
+// reader thread that grabs at the frame rate.
+
+#include <cstdio>
+
+#include <glog/logging.h>
+
+#include "config/ConfigKeys.h"
+#include "recorder/CaptureGeometry.h"
+#include "recorder/CursorEffects.h"
+#include "recorder/PacingClock.h"
+#include "recorder/Recorder.h"
+#include "recorder/Trace.h"
+
+namespace kal {
+
+// The reader drops pictures rather than queue more than this.
+constexpr int kPacketQueueLimit = 34;
+constexpr std::chrono::milliseconds kReadGateWait{400};
+
+// What the reader knows of the cursor between pictures.
+struct CursorState {
+  platform::CursorImage image;
+  bool valid = false;
+};
+
+int Recorder::SetupScreenSource() {
+  if (userDefinedRegionCheck_) {
+    const Rect region = FitRegion({cfg::Read(cfg::kRegionOffsetX), cfg::Read(cfg::kRegionOffsetY),
+                                   cfg::Read(cfg::kRegionWidth), cfg::Read(cfg::kRegionHeight)},
+                                  screenWidth_, screenHeight_);
+    regionX_ = region.x;
+    regionY_ = region.y;
+    videoWidth_ = region.width;
+    videoHeight_ = region.height;
+    std::printf("regionOffsetX: %d\nregionOffsetY: %d\nvideoWidth: %d\nvideoHeight: %d\n",
+                regionX_, regionY_, videoWidth_, videoHeight_);
+  }
+  if (mouseFollowCheck_) {
+    const Rect follow = FitRegion({0, 0, cfg::Read(cfg::kMouseFollowRatioWidth),
+                                   cfg::Read(cfg::kMouseFollowRatioHeight)},
+                                  screenWidth_, screenHeight_);
+    videoWidth_ = follow.width;
+    videoHeight_ = follow.height;
+  }
+  if (!userDefinedRegionCheck_ && !mouseFollowCheck_) {
+    // The whole screen, with an even size for 4:2:0 pictures.
+    videoWidth_ = screenWidth_ & ~1;
+    videoHeight_ = screenHeight_ & ~1;
+  }
+  if (!grabber_.Setup(regionX_, regionY_, videoWidth_, videoHeight_)) return -1;
+
+  const int ret = OpenBitmapDecoder();
+  if (ret != 0) return ret;
+  LOG(ERROR) << "videoWidth:" << videoWidth_;
+  LOG(ERROR) << "videoWidth:" << videoHeight_;
+  return videoFifo_.Allocate(videoWidth_, videoHeight_) ? 0 : -1;
+}
+
+int Recorder::OpenBitmapDecoder() {
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_BMP);
+  if (!codec) {
+    LOG(ERROR) << "not found video decoder";
+    return -1;
+  }
+  videoDecoder_.reset(avcodec_alloc_context3(codec));
+  if (!videoDecoder_) return -1;
+  AVCodecContext* c = videoDecoder_.get();
+  c->width = videoWidth_;
+  c->height = videoHeight_;
+  c->pix_fmt = AV_PIX_FMT_BGRA;
+  c->codec_type = AVMEDIA_TYPE_VIDEO;
+  c->time_base = AVRational{1, frameRate_};
+  c->bit_rate = static_cast<std::int64_t>(static_cast<double>(videoWidth_) * videoHeight_ * 4 /
+                                          (1.0 / frameRate_) * 8);
+  c->thread_count = 4;
+  if (avcodec_open2(c, codec, nullptr) < 0) {
+    LOG(ERROR) << "not open video decoder";
+    return -1;
+  }
+  return 0;
+}
+
+void Recorder::ScreenReadThread() {
+  PacingClock clock(frameRate_);
+  CursorEffectSettings fx;
+  fx.drawCursor = mouseCheck_ != 0;
+  fx.ripples = mouseEffectClickCheck_ != 0;
+  fx.highlight = mouseHotRegionCheck_ != 0;
+  fx.leftColor = leftColor_;
+  fx.rightColor = rightColor_;
+  fx.highlightColor = highlightColor_;
+  fx.highlightWidth = highlightWidth_;
+  fx.highlightHeight = highlightHeight_;
+  fx.highlightHalfWidth = highlightHalfWidth_;
+  fx.highlightHalfHeight = highlightHalfHeight_;
+  fx.frameRate = frameRate_;
+  CursorEffects effects(fx);
+  CursorState cursor;
+
+  clock.Begin();
+  videoReady_ = true;
+  const auto stop = [this] { return stopRequested_.load(); };
+  while (!stopRequested_) {
+    clock.NextTurn();
+    // Start alignment: all sources begin together.
+    while (!audioReady_ && !stopRequested_) {
+      const bool ready = voiceSource_ == 0   ? (micReady_ && speakerReady_)
+                         : voiceSource_ == 1 ? micReady_.load()
+                                             : speakerReady_.load();
+      if (ready) audioReady_ = true;
+      clock.HoldAtStart();
+      if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    {
+      std::unique_lock<std::mutex> lock(readGateLock_);
+      while (!capturing_ && !stopRequested_) {
+        clock.PauseStep();
+        Trace("read video packet thread lock\n");
+        readGateCond_.wait_for(lock, kReadGateWait);
+        Trace("read video packet thread unlock\n");
+        clock.PauseResume();
+      }
+    }
+    if (stopRequested_) break;
+    clock.WaitForPicture(stop);
+    if (stopRequested_) break;
+    GrabPicture(clock, effects, cursor);
+  }
+  grabber_.Release();
+  const std::int64_t running = clock.RunningMicros();
+  LOG(ERROR) << "frames: " << clock.Grabbed();
+  LOG(ERROR) << "diff time: " << running;
+  LOG(ERROR) << "diff frames: "
+             << static_cast<std::int64_t>(running / 1000000.0 * frameRate_ - clock.Grabbed());
+  Trace("%s\n", "video read thread exit");
+  readerDone_ = true;
+}
+
+void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorState& cursor) {
+  // The hotspot and image stay from the last successful read.
+  if (grabber_.ReadCursor(cursor.image)) cursor.valid = true;
+  int px = cursor.image.x - regionX_;
+  int py = cursor.image.y - regionY_;
+  if (mouseFollowCheck_) {
+    const FollowPlacement p = PlaceFollowWindow(cursor.image.x, cursor.image.y, videoWidth_,
+                                                videoHeight_, screenWidth_, screenHeight_);
+    grabber_.MoveTo(p.left, p.top);
+    px = p.pictureX;
+    py = p.pictureY;
+  }
+  const bool grabbed = grabber_.Grab();
+  if (grabbed && cursor.valid) {
+    effects.Draw(grabber_.Pixels(), videoWidth_, videoHeight_, grabber_.Stride(), px, py,
+                 cursor.image);
+  }
+  clock.CountGrab();
+  ++picturesGrabbed_;
+  if (!grabbed) {
+    LOG(ERROR) << "screen grab failed";
+    ++picturesDropped_;
+    return;
+  }
+  if (packetQueue_.Size() >= kPacketQueueLimit) {
+    LOG(ERROR) << "video queue size: " << packetQueue_.Size();
+    ++picturesDropped_;
+    return;
+  }
+  PacketPtr packet = MakePacket();
+  if (packet && grabber_.BuildPacket(packet.get())) packetQueue_.PushBack(std::move(packet));
+}
+
+}  // namespace kal

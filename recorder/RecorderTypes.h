@@ -1,0 +1,39 @@
+#pragma once
+// Types the engine shares with its owners (the main window, kalrec, tests).
+
+#include <cstdint>
+
+namespace kal {
+
+// Result codes of Recorder::Start besides 0 (success), -1 and negative
+// FFmpeg codes.
+inline constexpr int ERR_NO_VIDEO_DEVICE = 500001;
+inline constexpr int ERR_NO_AUDIO_DEVICE = 500002;
+
+enum RecorderState : int { kIdle = 0, kRecording = 1, kPaused = 2, kStopped = 3 };
+
+// Custom window messages are numbered from WM_USER, as the window layer's are.
+inline constexpr unsigned kWmUser = 0x0400;
+// wParam 0, lParam = whole seconds of video written so far.
+inline constexpr unsigned WMU_RECORD_SECONDS = kWmUser + 820;
+
+// How the engine tells its owner something. Post must not block and may be
+// called from any engine thread; the owner delivers the message on its own
+// thread later.
+class MessagePoster {
+ public:
+  virtual ~MessagePoster() = default;
+  virtual void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+};
+
+// Counters of the running or last session, for statistics lines.
+struct RecorderStats {
+  std::int64_t picturesGrabbed = 0;
+  std::int64_t picturesDropped = 0;
+  std::int64_t picturesEncoded = 0;
+  std::int64_t audioFramesEncoded = 0;
+  int packetQueueDepth = 0;
+  int videoFifoDepth = 0;
+};
+
+}  // namespace kal

@@ -1,0 +1,286 @@
+// The video side: output context and H.264 encoder, the decode thread that
+// turns source packets into yuv420p pictures, and the encode thread.
+
+#include <climits>
+#include <cstring>
+
+#include <glog/logging.h>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+}
+
+#include "recorder/Recorder.h"
+#include "recorder/Trace.h"
+
+namespace kal {
+
+constexpr std::chrono::milliseconds kFifoWait{400};
+constexpr std::chrono::milliseconds kEncodeFifoWait{10};
+constexpr std::chrono::milliseconds kEncodeGateWait{400};
+// Empty queue: the decode thread looks again after this long. Shorter than
+// a picture interval, so pictures do not pile up behind it.
+constexpr std::chrono::milliseconds kQueuePoll{10};
+
+struct Recorder::EncodeBuffers {
+  std::vector<std::uint8_t> picture;
+  FramePtr frame = MakeFrame();
+};
+
+namespace {
+
+const char* CrfForQuality(int quality) {
+  switch (quality) {
+    case 0: return "18";
+    case 1: return "23";
+    case 2: return "28";
+    default: return nullptr;  // the encoder's own default
+  }
+}
+
+bool WantsGlobalHeader(const std::string& ext) {
+  return ext == "mp4" || ext == "mov" || ext == "mkv" || ext == "f4v";
+}
+
+}  // namespace
+
+int Recorder::SetupOutput() {
+  fileName_ = folder_ + "/" + fileName_;
+  LOG(INFO) << "fileName: " << fileName_;
+  AVFormatContext* oc = nullptr;
+  avformat_alloc_output_context2(&oc, nullptr, nullptr, fileName_.c_str());
+  if (!oc) {
+    LOG(ERROR) << "Could not create output context";
+    return -1;
+  }
+  output_.reset(oc);
+
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_H264);
+  if (!codec) {
+    LOG(ERROR) << "not found encoder";
+    return -1;
+  }
+  videoStream_ = avformat_new_stream(oc, nullptr);
+  videoEncoder_.reset(avcodec_alloc_context3(codec));
+  if (!videoStream_ || !videoEncoder_) return -1;
+  AVCodecContext* c = videoEncoder_.get();
+  if (WantsGlobalHeader(extension_)) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+
+  LOG(ERROR) << "fps: " << frameRate_;
+  videoStream_->time_base = AVRational{1, frameRate_};
+  c->codec_id = AV_CODEC_ID_H264;
+  c->codec_type = AVMEDIA_TYPE_VIDEO;
+  c->width = videoWidth_;
+  c->height = videoHeight_;
+  c->pix_fmt = AV_PIX_FMT_YUV420P;
+  c->time_base = AVRational{1, frameRate_};
+  c->framerate = AVRational{frameRate_, 1};
+  // Large areas at high rates exceed the 32-bit bit rate: clamp it.
+  const std::int64_t rate = std::min<std::int64_t>(videoDecoder_->bit_rate / 4, INT_MAX);
+  c->bit_rate = rate;
+  c->rc_min_rate = rate / 10;
+  c->rc_max_rate = static_cast<std::int64_t>(rate * 1.5);
+  c->flags |= AV_CODEC_FLAG_QSCALE;
+  c->max_b_frames = 0;
+  c->gop_size = 70;
+  c->qmin = 10;
+  c->qmax = 51;
+  c->qcompress = 0.6f;
+  c->thread_count = 4;
+  c->thread_type = FF_THREAD_FRAME;
+
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "preset", "ultrafast", 0);
+  av_dict_set(&options, "tune", "zerolatency", 0);
+  av_dict_set(&options, "profile", "high", 0);
+  if (const char* crf = CrfForQuality(quality_)) av_dict_set(&options, "crf", crf, 0);
+  const int ret = avcodec_open2(c, codec, &options);
+  av_dict_free(&options);
+  if (ret < 0) {
+    LOG(ERROR) << "cann't open the encodec!";
+    return -1;
+  }
+  if (avcodec_parameters_from_context(videoStream_->codecpar, c) < 0) return -1;
+  return 0;
+}
+
+bool Recorder::ConvertPicture(AVFrame* src, std::uint8_t* planes[3], int linesizes[3]) {
+  scaler_.reset(sws_getCachedContext(scaler_.release(), src->width, src->height,
+                                     static_cast<AVPixelFormat>(src->format), videoWidth_,
+                                     videoHeight_, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
+                                     nullptr, nullptr));
+  if (!scaler_) return false;
+  sws_scale(scaler_.get(), src->data, src->linesize, 0, src->height, planes, linesizes);
+  return true;
+}
+
+void Recorder::VideoDecodeThread() {
+  FramePtr decoded = MakeFrame();
+  std::vector<std::uint8_t> picture(static_cast<size_t>(videoFifo_.PictureSize()));
+  std::uint8_t* planes[4] = {};
+  int linesizes[4] = {};
+  if (av_image_fill_arrays(planes, linesizes, picture.data(), AV_PIX_FMT_YUV420P, videoWidth_,
+                           videoHeight_, 1) < 0) {
+    LOG(ERROR) << "av_image_fill_arrays err";
+    decodeDone_ = true;
+    return;
+  }
+  for (;;) {
+    PacketPtr packet = packetQueue_.PopFront();
+    if (!packet) {
+      // After a stop, what the reader queued is still decoded.
+      if (stopRequested_ && readerDone_) break;
+      std::this_thread::sleep_for(kQueuePoll);
+      continue;
+    }
+    int ret = avcodec_send_packet(videoDecoder_.get(), packet.get());
+    if (ret >= 0) ret = avcodec_receive_frame(videoDecoder_.get(), decoded.get());
+    if (ret < 0) {
+      Trace("err: %s\n", AvError(ret).c_str());
+      LOG(ERROR) << "decode error";
+      break;
+    }
+    if (!ConvertPicture(decoded.get(), planes, linesizes)) {
+      LOG(ERROR) << "cannot convert the picture";
+      break;
+    }
+    av_frame_unref(decoded.get());
+    {
+      std::unique_lock<std::mutex> lock(videoFifo_.Lock());
+      bool room = videoFifo_.HasRoom();
+      while (!room && !encodeDone_) {
+        Trace("video fifo space is not enough\n");
+        videoFifo_.Cond().wait_for(lock, kFifoWait);
+        room = videoFifo_.HasRoom();
+      }
+      if (room) videoFifo_.Write(planes[0], planes[1], planes[2]);
+    }
+    videoFifo_.Cond().notify_all();
+  }
+  Trace("video decode thread exit\n");
+  decodeDone_ = true;
+  videoFifo_.Cond().notify_all();
+}
+
+bool Recorder::WaitEncodeGate() {
+  std::unique_lock<std::mutex> lock(encodeGateLock_);
+  while (!capturing_ && !stopRequested_) {
+    Trace("encode thread lock\n");
+    encodeGateCond_.wait_for(lock, kEncodeGateWait);
+    Trace("encode thread unlock\n");
+  }
+  return !stopRequested_;
+}
+
+bool Recorder::VideoAhead() const {
+  return av_compare_ts(lastVideoPts_, videoStream_->time_base, lastAudioPts_,
+                       audioStream_->time_base) > 0;
+}
+
+void Recorder::EncodeThread() {
+  EncodeBuffers b;
+  b.picture.resize(static_cast<size_t>(videoFifo_.PictureSize()));
+  while (WaitEncodeGate()) {
+    if (VideoAhead()) {
+      AudioTurn(false);
+    } else {
+      VideoTurn(b, false);
+    }
+  }
+  FinishEncoding(b);
+  Trace("video encode thread exit\n");
+  encodeDone_ = true;
+  videoFifo_.Cond().notify_all();
+}
+
+// Takes one picture from the FIFO and encodes it. While recording, a stop
+// ends the wait; while draining, the wait lasts until the decode thread has
+// delivered everything. False when no picture came.
+bool Recorder::VideoTurn(EncodeBuffers& b, bool draining) {
+  {
+    std::unique_lock<std::mutex> lock(videoFifo_.Lock());
+    while (!videoFifo_.HasPicture()) {
+      if (draining ? decodeDone_.load() : stopRequested_.load()) {
+        lock.unlock();
+        videoFifo_.Cond().notify_all();
+        return false;
+      }
+      videoFifo_.Cond().wait_for(lock, kEncodeFifoWait);
+    }
+    videoFifo_.Read(b.picture.data());
+  }
+  videoFifo_.Cond().notify_all();
+
+  AVFrame* frame = b.frame.get();
+  av_image_fill_arrays(frame->data, frame->linesize, b.picture.data(), AV_PIX_FMT_YUV420P,
+                       videoWidth_, videoHeight_, 1);
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = videoWidth_;
+  frame->height = videoHeight_;
+  frame->pts = frameIndex_;
+  EncodeVideo(frame);
+  ++frameIndex_;
+  return true;
+}
+
+// One submission per picture: submitting a picture again would put it into
+// the stream twice. Whatever the encoder holds back comes out at the end.
+void Recorder::EncodeVideo(AVFrame* frame) {
+  int ret = avcodec_send_frame(videoEncoder_.get(), frame);
+  if (ret < 0 && ret != AVERROR_EOF) {
+    Trace("video encode err,times=%d, ret=%d, got_picture=%d\n", 0, ret, 0);
+    return;
+  }
+  PacketPtr packet = MakePacket();
+  while ((ret = avcodec_receive_packet(videoEncoder_.get(), packet.get())) >= 0) {
+    WriteVideoPacket(packet.get());
+    av_packet_unref(packet.get());
+  }
+}
+
+void Recorder::WriteVideoPacket(AVPacket* packet) {
+  av_packet_rescale_ts(packet, videoEncoder_->time_base, videoStream_->time_base);
+  packet->stream_index = videoStream_->index;
+  if (packet->pts == AV_NOPTS_VALUE || packet->dts == AV_NOPTS_VALUE) {
+    packet->pts = packet->dts = 0;
+    LOG(ERROR) << "unset pts";
+  }
+  lastVideoPts_ = packet->pts;
+  ++picturesEncoded_;
+  if (av_interleaved_write_frame(output_.get(), packet) < 0) {
+    LOG(ERROR) << "drop frame pkt:" << frameIndex_;
+  }
+  const auto seconds =
+      static_cast<std::int64_t>(lastVideoPts_ * av_q2d(videoStream_->time_base));
+  if (seconds != lastSecondsPosted_) {
+    lastSecondsPosted_ = seconds;
+    if (owner_) owner_->Post(WMU_RECORD_SECONDS, 0, static_cast<std::intptr_t>(seconds));
+  }
+}
+
+// After a stop: encode the pictures still queued, let the encoder give up
+// what it holds, and bring the sound up to the end of the picture.
+void Recorder::FinishEncoding(EncodeBuffers& b) {
+  // The audio encoder gives its first packet one frame late; more fruitless
+  // turns than this in a row mean it gives nothing at all.
+  constexpr int kMaxFruitlessAudioTurns = 4;
+  int fruitless = 0;
+  const auto audioTurn = [&] {
+    fruitless = AudioTurn(true) ? 0 : fruitless + 1;
+    return fruitless <= kMaxFruitlessAudioTurns;
+  };
+  for (;;) {
+    if (VideoAhead()) {
+      if (!audioTurn()) break;
+    } else if (!VideoTurn(b, true)) {
+      break;
+    }
+  }
+  EncodeVideo(nullptr);
+  while (VideoAhead() && audioTurn()) {
+  }
+  EncodeAudio(nullptr);
+}
+
+}  // namespace kal

@@ -1,0 +1,29 @@
+#include "recorder/Trace.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+
+#include "recorder/ClickFlags.h"
+
+namespace kal {
+
+std::atomic<bool> leftClickSeen{false};
+std::atomic<bool> rightClickSeen{false};
+
+namespace {
+std::atomic<bool> g_traceEnabled{true};
+}
+
+void SetTraceEnabled(bool enabled) { g_traceEnabled = enabled; }
+
+void Trace(const char* format, ...) {
+  if (!g_traceEnabled) return;
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::fflush(stdout);
+}
+
+}  // namespace kal

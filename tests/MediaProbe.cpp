@@ -1,0 +1,175 @@
+#include "MediaProbe.h"
+
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
+}
+
+namespace kaltest {
+namespace {
+
+struct InputCloser {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecFree {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecFree>;
+
+InputPtr Open(const std::string& path, std::string* error) {
+  AVFormatContext* ic = nullptr;
+  int ret = avformat_open_input(&ic, path.c_str(), nullptr, nullptr);
+  if (ret < 0) {
+    char buf[128];
+    av_strerror(ret, buf, sizeof buf);
+    if (error) *error = buf;
+    return nullptr;
+  }
+  InputPtr input(ic);
+  if (avformat_find_stream_info(ic, nullptr) < 0) {
+    if (error) *error = "no stream info";
+    return nullptr;
+  }
+  return input;
+}
+
+CodecPtr OpenDecoder(const AVStream* st) {
+  const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+  if (!codec) return nullptr;
+  CodecPtr c(avcodec_alloc_context3(codec));
+  avcodec_parameters_to_context(c.get(), st->codecpar);
+  c->thread_count = 1;
+  if (avcodec_open2(c.get(), codec, nullptr) < 0) return nullptr;
+  return c;
+}
+
+// Receives every frame the decoder has ready; counts frames and errors.
+void Drain(AVCodecContext* c, AVFrame* frame, StreamInfo& info,
+           const std::function<void(AVFrame*)>& onFrame = {}) {
+  for (;;) {
+    const int ret = avcodec_receive_frame(c, frame);
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
+    if (ret < 0) {
+      ++info.decodeErrors;
+      return;
+    }
+    ++info.framesDecoded;
+    if (onFrame) onFrame(frame);
+    av_frame_unref(frame);
+  }
+}
+
+}  // namespace
+
+const StreamInfo* MediaInfo::Find(AVMediaType type) const {
+  for (const auto& s : streams)
+    if (s.type == type) return &s;
+  return nullptr;
+}
+
+int MediaInfo::Count(AVMediaType type) const {
+  int n = 0;
+  for (const auto& s : streams) n += s.type == type;
+  return n;
+}
+
+MediaInfo ProbeFile(const std::string& path, bool decode) {
+  MediaInfo info;
+  InputPtr ic = Open(path, &info.error);
+  if (!ic) return info;
+  info.opened = true;
+  info.formatName = ic->iformat->name;
+  std::vector<CodecPtr> decoders;
+  std::vector<std::int64_t> lastEnd(ic->nb_streams, AV_NOPTS_VALUE);
+  for (unsigned i = 0; i < ic->nb_streams; ++i) {
+    const AVStream* st = ic->streams[i];
+    StreamInfo s;
+    s.type = st->codecpar->codec_type;
+    s.codec = st->codecpar->codec_id;
+    s.timeBase = st->time_base;
+    s.width = st->codecpar->width;
+    s.height = st->codecpar->height;
+    s.hasExtradata = st->codecpar->extradata_size > 0;
+    info.streams.push_back(s);
+    decoders.push_back(decode ? OpenDecoder(st) : nullptr);
+  }
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  while (av_read_frame(ic.get(), pkt) >= 0) {
+    StreamInfo& s = info.streams[static_cast<size_t>(pkt->stream_index)];
+    const std::int64_t pts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+    s.pts.push_back(pts);
+    if (pts != AV_NOPTS_VALUE) {
+      std::int64_t& end = lastEnd[static_cast<size_t>(pkt->stream_index)];
+      end = std::max(end == AV_NOPTS_VALUE ? pts : end, pts + pkt->duration);
+    }
+    if (AVCodecContext* c = decoders[static_cast<size_t>(pkt->stream_index)].get()) {
+      if (avcodec_send_packet(c, pkt) < 0) ++s.decodeErrors;
+      Drain(c, frame, s);
+    }
+    av_packet_unref(pkt);
+  }
+  for (size_t i = 0; i < decoders.size(); ++i) {
+    if (AVCodecContext* c = decoders[i].get()) {
+      avcodec_send_packet(c, nullptr);
+      Drain(c, frame, info.streams[i]);
+    }
+    StreamInfo& s = info.streams[i];
+    if (!s.pts.empty() && lastEnd[i] != AV_NOPTS_VALUE) {
+      const std::int64_t first = *std::min_element(s.pts.begin(), s.pts.end());
+      s.duration = static_cast<double>(lastEnd[i] - first) * av_q2d(s.timeBase);
+    }
+  }
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  return info;
+}
+
+std::vector<RgbPicture> DecodePictures(const std::string& path,
+                                       const std::function<bool(int)>& wanted) {
+  std::vector<RgbPicture> out;
+  InputPtr ic = Open(path, nullptr);
+  if (!ic) return out;
+  const int vi = av_find_best_stream(ic.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (vi < 0) return out;
+  CodecPtr c = OpenDecoder(ic->streams[vi]);
+  if (!c) return out;
+  StreamInfo counts;
+  int index = 0;
+  SwsContext* sws = nullptr;
+  const auto onFrame = [&](AVFrame* f) {
+    if (wanted(index)) {
+      RgbPicture pic;
+      pic.index = index;
+      pic.width = f->width;
+      pic.height = f->height;
+      pic.rgb.resize(static_cast<size_t>(f->width) * f->height * 3);
+      sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format),
+                                 f->width, f->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr,
+                                 nullptr, nullptr);
+      uint8_t* dst[1] = {pic.rgb.data()};
+      int dstStride[1] = {f->width * 3};
+      sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);
+      out.push_back(std::move(pic));
+    }
+    ++index;
+  };
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  while (av_read_frame(ic.get(), pkt) >= 0) {
+    if (pkt->stream_index == vi && avcodec_send_packet(c.get(), pkt) >= 0)
+      Drain(c.get(), frame, counts, onFrame);
+    av_packet_unref(pkt);
+  }
+  avcodec_send_packet(c.get(), nullptr);
+  Drain(c.get(), frame, counts, onFrame);
+  sws_freeContext(sws);
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  return out;
+}
+
+}  // namespace kaltest

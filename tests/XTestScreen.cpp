@@ -1,0 +1,70 @@
+#include "XTestScreen.h"
+
+#include <X11/extensions/XTest.h>
+
+#include <vector>
+
+#include "platform/X11Errors.h"
+
+namespace kaltest {
+
+XTestScreen::XTestScreen() {
+  platform::InstallX11ErrorHandler();
+  dpy_ = XOpenDisplay(nullptr);
+  if (!dpy_) return;
+  root_ = DefaultRootWindow(dpy_);
+  gc_ = XCreateGC(dpy_, root_, 0, nullptr);
+  XSetSubwindowMode(dpy_, gc_, IncludeInferiors);
+}
+
+XTestScreen::~XTestScreen() {
+  if (!dpy_) return;
+  if (cursor_) {
+    XUndefineCursor(dpy_, root_);
+    XFreeCursor(dpy_, cursor_);
+  }
+  XFreeGC(dpy_, gc_);
+  XCloseDisplay(dpy_);
+}
+
+int XTestScreen::Width() const { return DisplayWidth(dpy_, DefaultScreen(dpy_)); }
+int XTestScreen::Height() const { return DisplayHeight(dpy_, DefaultScreen(dpy_)); }
+
+void XTestScreen::Fill(int x, int y, int w, int h, std::uint32_t rgb) {
+  XSetForeground(dpy_, gc_, rgb);  // TrueColor 24-bit: pixel value = 0xRRGGBB
+  XFillRectangle(dpy_, root_, gc_, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  Sync();
+}
+
+void XTestScreen::WarpPointer(int x, int y) {
+  XWarpPointer(dpy_, None, root_, 0, 0, 0, 0, x, y);
+  Sync();
+}
+
+void XTestScreen::SetSolidCursor(int size, std::uint32_t rgb) {
+  const int bytesPerRow = (size + 7) / 8;
+  std::vector<char> bits(static_cast<size_t>(bytesPerRow) * size, static_cast<char>(0xFF));
+  Pixmap source = XCreateBitmapFromData(dpy_, root_, bits.data(), static_cast<unsigned>(size),
+                                        static_cast<unsigned>(size));
+  XColor fg{};
+  fg.red = static_cast<unsigned short>(((rgb >> 16) & 0xFF) * 257);
+  fg.green = static_cast<unsigned short>(((rgb >> 8) & 0xFF) * 257);
+  fg.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
+  fg.flags = DoRed | DoGreen | DoBlue;
+  XColor bg = fg;
+  if (cursor_) XFreeCursor(dpy_, cursor_);
+  cursor_ = XCreatePixmapCursor(dpy_, source, source, &fg, &bg, 0, 0);
+  XFreePixmap(dpy_, source);
+  XDefineCursor(dpy_, root_, cursor_);
+  Sync();
+}
+
+void XTestScreen::Click(int button) {
+  XTestFakeButtonEvent(dpy_, static_cast<unsigned>(button), True, CurrentTime);
+  XTestFakeButtonEvent(dpy_, static_cast<unsigned>(button), False, CurrentTime);
+  Sync();
+}
+
+void XTestScreen::Sync() { XSync(dpy_, False); }
+
+}  // namespace kaltest

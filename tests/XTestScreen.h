@@ -1,0 +1,35 @@
+#pragma once
+// Sets up what a recording test shows on the private Xvfb display: coloured
+// rectangles on the root window, the pointer's place and shape, clicks.
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+
+namespace kaltest {
+
+class XTestScreen {
+ public:
+  XTestScreen();
+  ~XTestScreen();
+  XTestScreen(const XTestScreen&) = delete;
+  XTestScreen& operator=(const XTestScreen&) = delete;
+
+  bool Ok() const { return dpy_ != nullptr; }
+  int Width() const;
+  int Height() const;
+  void Fill(int x, int y, int w, int h, std::uint32_t rgb);  // 0xRRGGBB
+  void WarpPointer(int x, int y);
+  // A square cursor of one colour with its hotspot at the top-left corner.
+  void SetSolidCursor(int size, std::uint32_t rgb);
+  void Click(int button);  // through XTest: 1 left, 3 right
+  void Sync();
+
+ private:
+  Display* dpy_ = nullptr;
+  Window root_ = 0;
+  GC gc_ = nullptr;
+  Cursor cursor_ = 0;
+};
+
+}  // namespace kaltest

@@ -1,0 +1,344 @@
+// The recording engine end to end under the harness's Xvfb: real files are
+// recorded and read back with libavformat.
+
+#include "recorder/Recorder.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "MediaProbe.h"
+#include "TempDir.h"
+#include "XTestScreen.h"
+#include "config/ConfigKeys.h"
+#include "config/ConfigStore.h"
+#include "platform/X11ClickListener.h"
+#include "recorder/ClickFlags.h"
+#include "recorder/Trace.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using kaltest::MediaInfo;
+using kaltest::ProbeFile;
+
+namespace {
+
+class SecondsReceiver : public kal::MessagePoster {
+ public:
+  void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+    std::lock_guard<std::mutex> lock(lock_);
+    if (message == kal::WMU_RECORD_SECONDS && wParam == 0) seconds_.push_back(lParam);
+  }
+  std::vector<std::intptr_t> Seconds() {
+    std::lock_guard<std::mutex> lock(lock_);
+    return seconds_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<std::intptr_t> seconds_;
+};
+
+// One step of a scripted session: run or pause for a while.
+struct Step {
+  bool run;
+  std::chrono::milliseconds length;
+};
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(screen.Ok()) << "needs the harness's display";
+    kal::SetTraceEnabled(false);
+    fs::remove(kal::ConfigStore::Instance()->Path());
+    // Patterns are checked without the pointer drawn over them.
+    kal::cfg::Write(kal::cfg::kMouseCheck, 0);
+    screen.Fill(0, 0, screen.Width(), screen.Height(), 0x000000);
+    screen.WarpPointer(1900, 1060);
+  }
+
+  // Records a session following `steps` and returns the finished file.
+  std::string Record(const std::string& ext, const std::vector<Step>& steps, int fps = 24,
+                     int quality = 1, const std::string& name = "") {
+    const std::string file = (name.empty() ? std::string("rec") : name) + "." + ext;
+    EXPECT_EQ(rec.Start(file, dir.path(), ext, fps, quality), 0);
+    for (const Step& s : steps) {
+      if (s.run) {
+        rec.Run();
+      } else {
+        rec.Pause();
+      }
+      std::this_thread::sleep_for(s.length);
+    }
+    rec.Stop();
+    EXPECT_TRUE(rec.WaitFinished(20s));
+    return dir / file;
+  }
+
+  std::string Record(const std::string& ext, std::chrono::milliseconds length, int fps = 24,
+                     int quality = 1) {
+    return Record(ext, {{true, length}}, fps, quality);
+  }
+
+  kaltest::TempDir dir;
+  kaltest::XTestScreen screen;
+  SecondsReceiver owner;
+  kal::Recorder rec{&owner};
+};
+
+// Pictures counted in 1/fps units must run 0, 1, 2 ... without gaps.
+void ExpectContiguousPts(const kaltest::StreamInfo& video, int fps) {
+  std::vector<std::int64_t> ticks;
+  for (const std::int64_t pts : video.pts)
+    ticks.push_back(av_rescale_q(pts, video.timeBase, AVRational{1, fps}));
+  std::sort(ticks.begin(), ticks.end());
+  for (size_t i = 0; i < ticks.size(); ++i) {
+    ASSERT_EQ(ticks[i], static_cast<std::int64_t>(i)) << "picture " << i;
+  }
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(RecorderTest, TenSecondsWithPausesHoldTheirPicturesAndNoGap) {
+  const std::string file =
+      Record("mp4", {{true, 3000ms}, {false, 2000ms}, {true, 3000ms}, {false, 1500ms}, {true, 4000ms}});
+  const MediaInfo info = ProbeFile(file);
+  ASSERT_TRUE(info.opened) << info.error;
+  const auto* video = info.Find(AVMEDIA_TYPE_VIDEO);
+  const auto* audio = info.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_NE(video, nullptr);
+  ASSERT_NE(audio, nullptr);
+  EXPECT_NEAR(static_cast<double>(video->pts.size()), 240.0, 2.0);
+  ExpectContiguousPts(*video, 24);
+  EXPECT_NEAR(video->duration, 10.0, 0.1);
+  EXPECT_NEAR(audio->duration, video->duration, 0.1);
+  EXPECT_EQ(video->decodeErrors, 0);
+  EXPECT_EQ(video->framesDecoded, static_cast<std::int64_t>(video->pts.size()));
+  EXPECT_EQ(audio->decodeErrors, 0);
+
+  // Whole seconds are posted once each, in order, while the video grows.
+  const auto seconds = owner.Seconds();
+  ASSERT_FALSE(seconds.empty());
+  for (size_t i = 0; i < seconds.size(); ++i) EXPECT_EQ(seconds[i], static_cast<intptr_t>(i + 1));
+  EXPECT_GE(seconds.back(), 9);
+}
+
+TEST_F(RecorderTest, StartThenStopWithoutRunStillGivesAValidFile) {
+  const std::string file = Record("mp4", std::vector<Step>{});
+  const MediaInfo info = ProbeFile(file);
+  ASSERT_TRUE(info.opened) << info.error;
+  // Nothing was captured, but the trailer (the index) was written.
+  EXPECT_NE(ReadAll(file).find("moov"), std::string::npos);
+  for (const auto& s : info.streams) EXPECT_TRUE(s.pts.empty());
+}
+
+struct ContainerCase {
+  const char* ext;
+  const char* format;  // demuxer name prefix
+  int quality;
+  const char* crf;
+};
+
+class ContainerTest : public RecorderTest, public ::testing::WithParamInterface<ContainerCase> {};
+
+TEST_P(ContainerTest, PlaysBackWithOneH264AndOneAacStream) {
+  const ContainerCase& c = GetParam();
+  const std::string file = Record(c.ext, 2000ms, 24, c.quality);
+  const MediaInfo info = ProbeFile(file);
+  ASSERT_TRUE(info.opened) << info.error;
+  EXPECT_EQ(info.formatName.rfind(c.format, 0), 0u) << info.formatName;
+  ASSERT_EQ(info.streams.size(), 2u);
+  const auto* video = info.Find(AVMEDIA_TYPE_VIDEO);
+  const auto* audio = info.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(video && audio);
+  EXPECT_EQ(video->codec, AV_CODEC_ID_H264);
+  EXPECT_EQ(audio->codec, AV_CODEC_ID_AAC);
+  EXPECT_EQ(video->width, 1920);
+  EXPECT_EQ(video->height, 1080);
+  EXPECT_NEAR(static_cast<double>(video->framesDecoded), 48.0, 2.0);
+  EXPECT_EQ(video->decodeErrors, 0);
+  EXPECT_EQ(audio->decodeErrors, 0);
+  EXPECT_GT(audio->framesDecoded, 80);
+  EXPECT_NEAR(audio->duration, video->duration, 0.1);
+  if (c.crf) {
+    // x264 writes its settings into the stream.
+    EXPECT_NE(ReadAll(file).find(std::string("crf=") + c.crf), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllContainers, ContainerTest,
+                         ::testing::Values(ContainerCase{"mp4", "mov", 0, "18.0"},
+                                           ContainerCase{"mov", "mov", 1, "23.0"},
+                                           ContainerCase{"mkv", "matroska", 2, "28.0"},
+                                           ContainerCase{"flv", "flv", 0, "18.0"},
+                                           ContainerCase{"avi", "avi", 1, "23.0"},
+                                           ContainerCase{"wmv", "asf", 2, "28.0"}),
+                         [](const auto& info) { return std::string(info.param.ext); });
+
+TEST_F(RecorderTest, QualityOutsideTheTableUsesTheEncodersDefault) {
+  const std::string file = Record("mkv", 1000ms, 24, 5);
+  const std::string bytes = ReadAll(file);
+  EXPECT_EQ(bytes.find("crf=18.0"), std::string::npos);
+  EXPECT_EQ(bytes.find("crf=23.0"), std::string::npos);
+  EXPECT_EQ(bytes.find("crf=28.0"), std::string::npos);
+  EXPECT_EQ(ProbeFile(file).Find(AVMEDIA_TYPE_VIDEO)->decodeErrors, 0);
+}
+
+TEST_F(RecorderTest, RegionRecordingShowsTheScreenAtItsPlace) {
+  kal::cfg::Write(kal::cfg::kUserDefinedRegionCheck, 1);
+  kal::cfg::Write(kal::cfg::kRegionOffsetX, 200);
+  kal::cfg::Write(kal::cfg::kRegionOffsetY, 100);
+  kal::cfg::Write(kal::cfg::kRegionWidth, 641);  // odd sizes are rounded to even
+  kal::cfg::Write(kal::cfg::kRegionHeight, 481);
+  screen.Fill(300, 200, 40, 40, 0xFF0000);
+  screen.Fill(700, 500, 40, 40, 0x00FF00);
+  const std::string file = Record("mkv", 600ms);
+  EXPECT_EQ(rec.VideoWidth(), 640);
+  EXPECT_EQ(rec.VideoHeight(), 480);
+  const auto pics = kaltest::DecodePictures(file, [](int i) { return i == 3; });
+  ASSERT_EQ(pics.size(), 1u);
+  const auto& pic = pics[0];
+  ASSERT_EQ(pic.width, 640);
+  ASSERT_EQ(pic.height, 480);
+  const auto red = pic.At(120, 120);
+  EXPECT_GT(red.r, 200);
+  EXPECT_LT(red.g, 60);
+  const auto green = pic.At(520, 420);
+  EXPECT_GT(green.g, 200);
+  EXPECT_LT(green.r, 60);
+  const auto black = pic.At(300, 300);
+  EXPECT_LT(black.r + black.g + black.b, 60);
+}
+
+TEST_F(RecorderTest, FollowWindowStaysInsideTheScreenAroundTheCursor) {
+  kal::cfg::Write(kal::cfg::kMouseFollowCheck, 1);
+  kal::cfg::Write(kal::cfg::kMouseFollowRatioWidth, 640);
+  kal::cfg::Write(kal::cfg::kMouseFollowRatioHeight, 480);
+  screen.Fill(20, 20, 30, 30, 0x0000FF);
+  screen.Fill(1500, 800, 30, 30, 0xFF0000);
+
+  screen.WarpPointer(10, 10);  // window at (0, 0)
+  std::string file = Record("mkv", 500ms);
+  auto pics = kaltest::DecodePictures(file, [](int i) { return i == 2; });
+  ASSERT_EQ(pics.size(), 1u);
+  EXPECT_EQ(pics[0].width, 640);
+  EXPECT_EQ(pics[0].height, 480);
+  EXPECT_GT(pics[0].At(35, 35).b, 200);
+
+  screen.WarpPointer(1919, 1079);  // window at (1280, 600)
+  ASSERT_TRUE(rec.WaitFinished(5s));
+  file = Record("mkv", {{true, 500ms}}, 24, 1, "corner");
+  pics = kaltest::DecodePictures(file, [](int i) { return i == 2; });
+  ASSERT_EQ(pics.size(), 1u);
+  EXPECT_GT(pics[0].At(1515 - 1280, 815 - 600).r, 200);
+  EXPECT_LT(pics[0].At(100, 100).r, 40);
+}
+
+TEST_F(RecorderTest, CursorAndHighlightAreDrawnAroundThePointer) {
+  kal::cfg::Write(kal::cfg::kMouseCheck, 1);
+  kal::cfg::Write(kal::cfg::kMouseHotRegionCheck, 1);
+  kal::cfg::Write(kal::cfg::kMouseHotRegionColor, "16711680");  // blue
+  kal::cfg::Write(kal::cfg::kMouseHotRegionSize, 56);
+  screen.SetSolidCursor(8, 0xFFFFFF);
+  screen.WarpPointer(500, 400);
+  const std::string file = Record("mkv", 500ms);
+  const auto pics = kaltest::DecodePictures(file, [](int i) { return i == 3; });
+  ASSERT_EQ(pics.size(), 1u);
+  const auto& pic = pics[0];
+  const auto cursor = pic.At(504, 404);
+  EXPECT_GT(cursor.r + cursor.g + cursor.b, 600) << "the white cursor below the hotspot";
+  // Alpha 60 of blue over black inside the disc; black outside it.
+  const auto disc = pic.At(500 - 18, 400);
+  EXPECT_NEAR(disc.b, 60, 20);
+  EXPECT_LT(disc.r, 25);
+  const auto outside = pic.At(500 - 40, 400);
+  EXPECT_LT(outside.b, 15);
+}
+
+TEST_F(RecorderTest, ClickRippleGrowsAroundTheClickInItsColour) {
+  kal::cfg::Write(kal::cfg::kMouseEffectClickCheck, 1);
+  kal::cfg::Write(kal::cfg::kMouseClickLeftColor, "255");  // red
+  platform::X11ClickListener listener;
+  ASSERT_TRUE(listener.Start([](platform::X11ClickListener::Button b) {
+    (b == platform::X11ClickListener::Button::kLeft ? kal::leftClickSeen : kal::rightClickSeen) =
+        true;
+  }));
+  screen.WarpPointer(800, 500);
+  const std::string file = "ripple.mkv";
+  ASSERT_EQ(rec.Start(file, dir.path(), "mkv", 24, 1), 0);
+  rec.Run();
+  std::this_thread::sleep_for(300ms);
+  screen.Click(1);
+  std::this_thread::sleep_for(900ms);
+  rec.Stop();
+  ASSERT_TRUE(rec.WaitFinished(10s));
+  listener.Stop();
+
+  const auto pics = kaltest::DecodePictures(dir / file, [](int) { return true; });
+  ASSERT_GT(pics.size(), 20u);
+  // Before the click nothing is drawn; after it a red ring of growing radius
+  // appears left of the click point, and it is gone half a second later.
+  int firstRing = -1;
+  int lastRing = -1;
+  int maxRadius = 0;
+  for (const auto& pic : pics) {
+    for (int r = 1; r <= 14; ++r) {
+      const auto px = pic.At(800 - r, 500);
+      if (px.r > 60 && px.g < 40) {
+        if (firstRing < 0) firstRing = pic.index;
+        lastRing = pic.index;
+        maxRadius = std::max(maxRadius, r);
+      }
+    }
+  }
+  ASSERT_GE(firstRing, 4) << "ring seen before the click";
+  EXPECT_LE(lastRing - firstRing, 12) << "a ripple lives half a second";
+  EXPECT_GE(maxRadius, 6);
+  EXPECT_LE(maxRadius, 13);
+  EXPECT_LT(lastRing, static_cast<int>(pics.size()) - 3);
+}
+
+TEST_F(RecorderTest, TwoSessionsInARowBothStartFromPictureZero) {
+  for (const char* name : {"first", "second"}) {
+    const std::string file = Record("mkv", {{true, 1000ms}}, 24, 1, name);
+    const MediaInfo info = ProbeFile(file);
+    ASSERT_TRUE(info.opened) << info.error;
+    const auto* video = info.Find(AVMEDIA_TYPE_VIDEO);
+    ASSERT_NE(video, nullptr);
+    EXPECT_NEAR(static_cast<double>(video->pts.size()), 24.0, 2.0) << name;
+    ExpectContiguousPts(*video, 24);
+  }
+}
+
+TEST_F(RecorderTest, StartIsRefusedWhileTheLastFileIsBeingFinished) {
+  ASSERT_EQ(rec.Start("a.mkv", dir.path(), "mkv", 24, 1), 0);
+  rec.Run();
+  std::this_thread::sleep_for(200ms);
+  rec.Stop();
+  EXPECT_EQ(rec.Start("b.mkv", dir.path(), "mkv", 24, 1), -1);
+  ASSERT_TRUE(rec.WaitFinished(10s));
+  EXPECT_TRUE(ProbeFile(dir / "a.mkv").opened);
+  EXPECT_FALSE(fs::exists(dir / "b.mkv"));
+  ASSERT_EQ(rec.Start("c.mp4", dir.path(), "mp4", 24, 1), 0);
+  rec.Stop();
+  ASSERT_TRUE(rec.WaitFinished(10s));
+  EXPECT_TRUE(ProbeFile(dir / "c.mp4").opened);
+}
+
+TEST_F(RecorderTest, UnwritableFolderFailsTheStartAndLeavesNoFile) {
+  EXPECT_EQ(rec.Start("x.mp4", dir / "missing/folder", "mp4", 24, 1), -1);
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+  EXPECT_TRUE(rec.WaitFinished(1s));
+  // The object stays usable.
+  const std::string file = Record("mp4", 300ms);
+  EXPECT_TRUE(ProbeFile(file).opened);
+}
+
+}  // namespace
