@@ -15,7 +15,7 @@ PACKAGES=(
   libx11-dev libxext-dev libxfixes-dev libxi-dev libxtst-dev
   libpulse-dev
   libgtest-dev libgmock-dev googletest
-  xvfb xdotool pulseaudio pulseaudio-utils imagemagick x11-utils
+  xvfb xdotool pulseaudio pulseaudio-utils imagemagick x11-utils time
   fonts-wqy-microhei fonts-arphic-uming
 )
 

@@ -1,0 +1,186 @@
+// Engine pieces that need no display: pacing, geometry and the effects'
+// animation, driven with a fake clock and an in-memory picture.
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include "recorder/CaptureGeometry.h"
+#include "recorder/ClickFlags.h"
+#include "recorder/CursorEffects.h"
+#include "recorder/PacingClock.h"
+
+namespace {
+
+using kal::PacingClock;
+
+// Runs the reader's loop against fake time: `grabCost(n)` is how long the
+// n-th grab takes, `pauses` maps a picture number to a pause length.
+struct FakeReader {
+  std::int64_t now = 5'000'000'000;
+  PacingClock clock;
+  explicit FakeReader(int fps)
+      : clock(fps, [this] { return now; }, [this](std::int64_t us) { now += us; }) {}
+
+  void RunFor(std::int64_t micros, const std::function<std::int64_t(std::int64_t)>& grabCost) {
+    const std::int64_t end = now + micros;
+    for (;;) {
+      clock.NextTurn();
+      clock.WaitForPicture([] { return false; });
+      if (now >= end) return;
+      now += grabCost(clock.Grabbed());
+      clock.CountGrab();
+    }
+  }
+  void Pause(std::int64_t micros) {
+    clock.PauseStep();
+    now += micros;
+    clock.PauseResume();
+  }
+};
+
+TEST(PacingClockTest, PictureCountFollowsRunningTimeAcrossPauses) {
+  FakeReader r(24);
+  r.clock.Begin();
+  r.RunFor(4'000'000, [](std::int64_t) { return 8'000; });
+  r.Pause(3'000'000);
+  r.RunFor(6'000'000, [](std::int64_t) { return 8'000; });
+  EXPECT_NEAR(static_cast<double>(r.clock.Grabbed()), 240.0, 1.0);
+  // The paused three seconds are not running time.
+  EXPECT_NEAR(static_cast<double>(r.clock.Grabbed()), r.clock.RunningMicros() * 24 / 1e6, 1.0);
+  EXPECT_LT(r.clock.RunningMicros(), 10'100'000);
+}
+
+TEST(PacingClockTest, AStalledGrabIsMadeUpWithoutExtraPictures) {
+  for (const int fps : {10, 24, 30, 60}) {
+    FakeReader r(fps);
+    r.clock.Begin();
+    // One grab at picture 20 takes 300 ms; the others 5 ms.
+    r.RunFor(10'000'000, [](std::int64_t n) { return n == 20 ? 300'000 : 5'000; });
+    EXPECT_NEAR(static_cast<double>(r.clock.Grabbed()), 10.0 * fps, 1.0) << fps;
+    EXPECT_LE(r.clock.Grabbed(), r.clock.ExpectedPictures()) << fps;
+  }
+}
+
+TEST(PacingClockTest, SlowGrabsNeverRunAheadOfTheClock) {
+  FakeReader r(30);
+  r.clock.Begin();
+  // Every grab takes 1.5 intervals: the reader can only fall behind.
+  r.RunFor(5'000'000, [](std::int64_t) { return 50'000; });
+  EXPECT_LE(r.clock.Grabbed(), r.clock.ExpectedPictures());
+  EXPECT_NEAR(static_cast<double>(r.clock.Grabbed()), 100.0, 1.0);
+}
+
+TEST(CaptureGeometryTest, FollowWindowAtTheScreensCorners) {
+  auto p = kal::PlaceFollowWindow(10, 10, 640, 480, 1920, 1080);
+  EXPECT_EQ(p.left, 0);
+  EXPECT_EQ(p.top, 0);
+  EXPECT_EQ(p.pictureX, 10);
+  EXPECT_EQ(p.pictureY, 10);
+  p = kal::PlaceFollowWindow(1919, 1079, 640, 480, 1920, 1080);
+  EXPECT_EQ(p.left, 1280);
+  EXPECT_EQ(p.top, 600);
+  EXPECT_EQ(p.pictureX, 639);
+  EXPECT_EQ(p.pictureY, 479);
+  p = kal::PlaceFollowWindow(1000, 500, 640, 480, 1920, 1080);
+  EXPECT_EQ(p.left, 680);
+  EXPECT_EQ(p.top, 260);
+  EXPECT_EQ(p.pictureX, 320);
+  EXPECT_EQ(p.pictureY, 240);
+}
+
+TEST(CaptureGeometryTest, RegionsAreMadeEvenAndKeptOnTheScreen) {
+  EXPECT_EQ(kal::FitRegion({200, 100, 641, 481}, 1920, 1080), (kal::Rect{200, 100, 640, 480}));
+  EXPECT_EQ(kal::FitRegion({1800, 1000, 640, 480}, 1920, 1080), (kal::Rect{1280, 600, 640, 480}));
+  EXPECT_EQ(kal::FitRegion({-50, -5, 100, 100}, 1920, 1080), (kal::Rect{0, 0, 100, 100}));
+  EXPECT_EQ(kal::FitRegion({0, 0, 4000, -3}, 1920, 1080), (kal::Rect{0, 0, 1920, 2}));
+  EXPECT_EQ(kal::FitRegion({5, 5, 0, 0}, 1921, 1081), (kal::Rect{5, 5, 2, 2}));
+}
+
+class EffectsTest : public ::testing::Test {
+ protected:
+  static constexpr int kW = 200;
+  static constexpr int kH = 200;
+  QImage picture{kW, kH, QImage::Format_RGB32};
+  platform::CursorImage noCursor;
+  void SetUp() override {
+    picture.fill(Qt::black);
+    kal::leftClickSeen = false;
+    kal::rightClickSeen = false;
+  }
+  void Draw(kal::CursorEffects& fx, int x, int y) {
+    fx.Draw(picture.bits(), kW, kH, static_cast<int>(picture.bytesPerLine()), x, y, noCursor);
+  }
+  QColor At(int x, int y) const { return picture.pixelColor(x, y); }
+};
+
+TEST_F(EffectsTest, RippleAt30FramesFadesInOverSevenPicturesAndLastsFifteen) {
+  kal::CursorEffectSettings s;
+  s.drawCursor = false;
+  s.ripples = true;
+  s.frameRate = 30;
+  kal::CursorEffects fx(s);
+  kal::leftClickSeen = true;
+  Draw(fx, 100, 100);
+  EXPECT_FALSE(kal::leftClickSeen) << "the flag is consumed";
+  ASSERT_EQ(fx.Ripples().size(), 1u);
+  std::vector<int> alphas{fx.Ripples().front().alpha};
+  for (int i = 1; i < 15; ++i) {
+    Draw(fx, 100, 100);
+    ASSERT_EQ(fx.Ripples().size(), 1u);
+    alphas.push_back(fx.Ripples().front().alpha);
+  }
+  EXPECT_EQ(alphas, (std::vector<int>{36, 72, 108, 144, 180, 216, 252, 216, 180, 144, 108, 72, 36,
+                                      0, 0}));
+  const kal::ClickRipple& r = fx.Ripples().front();
+  EXPECT_TRUE(r.done);
+  EXPECT_EQ(r.width, 30);
+  EXPECT_EQ(r.left, 100 - 15);
+  Draw(fx, 100, 100);
+  EXPECT_TRUE(fx.Ripples().empty());
+}
+
+TEST_F(EffectsTest, CursorOutsideThePictureDrawsNothingAndKeepsTheClick) {
+  kal::CursorEffectSettings s;
+  s.ripples = true;
+  s.highlight = true;
+  kal::CursorEffects fx(s);
+  kal::rightClickSeen = true;
+  Draw(fx, kW + 1, 50);
+  EXPECT_TRUE(kal::rightClickSeen);
+  EXPECT_TRUE(fx.Ripples().empty());
+  EXPECT_EQ(picture.pixelColor(kW - 1, 50), QColor(Qt::black));
+  Draw(fx, kW, 50);  // the edge itself still counts as inside
+  EXPECT_FALSE(kal::rightClickSeen);
+  EXPECT_EQ(fx.Ripples().size(), 1u);
+  EXPECT_EQ(fx.Ripples().front().button, 1);
+}
+
+TEST_F(EffectsTest, HighlightDiscOfOddSizeIsCentredWithTheHalfSize) {
+  kal::CursorEffectSettings s;
+  s.drawCursor = false;
+  s.highlight = true;
+  s.highlightColor = {0, 0, 255};
+  s.highlightWidth = s.highlightHeight = 57;
+  s.highlightHalfWidth = s.highlightHalfHeight = 28;
+  kal::CursorEffects fx(s);
+  Draw(fx, 100, 100);
+  EXPECT_NEAR(At(100, 100).blue(), 60, 2);  // alpha 60 over black
+  EXPECT_EQ(At(100, 100).red(), 0);
+  EXPECT_GT(At(100 - 26, 100).blue(), 40);
+  EXPECT_EQ(At(100 - 30, 100).blue(), 0);
+  EXPECT_GT(At(100 + 27, 100).blue(), 40);  // the box runs from 72 to 129
+  EXPECT_EQ(At(100 + 31, 100).blue(), 0);
+  EXPECT_GT(At(100, 100 + 27).blue(), 40);
+}
+
+TEST(EffectsGrowthTest, GrowthByFrameRate) {
+  EXPECT_EQ(kal::CursorEffects::RippleGrowth(30), 2);
+  EXPECT_EQ(kal::CursorEffects::RippleGrowth(20), 2);
+  EXPECT_EQ(kal::CursorEffects::RippleGrowth(15), 4);
+  EXPECT_EQ(kal::CursorEffects::RippleGrowth(12), 4);
+  EXPECT_EQ(kal::CursorEffects::RippleGrowth(10), 6);
+  EXPECT_EQ(kal::CursorEffects::RippleGrowth(8), 0);
+}
+
+}  // namespace
