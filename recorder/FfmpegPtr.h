@@ -2,6 +2,7 @@
 // Owning pointers for FFmpeg objects, so every path releases them.
 
 #include <memory>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -10,6 +11,7 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/buffer.h>
 #include <libavutil/frame.h>
+#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -37,6 +39,12 @@ struct AvBufferPoolFree {
   void operator()(AVBufferPool* p) const { av_buffer_pool_uninit(&p); }
 };
 // Closes the file (when the format has one) and frees the context.
+struct SwrFree {
+  void operator()(SwrContext* s) const { swr_free(&s); }
+};
+struct AvInputClose {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
 struct AvOutputFree {
   void operator()(AVFormatContext* oc) const {
     if (oc->pb && !(oc->oformat->flags & AVFMT_NOFILE)) avio_closep(&oc->pb);
@@ -51,6 +59,8 @@ using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, AvFilterGraphFree>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AvAudioFifoFree>;
 using BufferPoolPtr = std::unique_ptr<AVBufferPool, AvBufferPoolFree>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrFree>;
+using InputContextPtr = std::unique_ptr<AVFormatContext, AvInputClose>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, AvOutputFree>;
 
 inline FramePtr MakeFrame() { return FramePtr(av_frame_alloc()); }

@@ -15,7 +15,7 @@ constexpr std::chrono::milliseconds kFinishDelay{800};
 // Every gate wait re-checks the stop flag at least this often.
 constexpr std::chrono::milliseconds kGateWait{400};
 
-Recorder::Recorder(MessagePoster* owner) : owner_(owner) {}
+Recorder::Recorder(MessagePoster* owner) : owner_(owner) { RegisterCaptureDevices(); }
 
 Recorder::~Recorder() {
   if (State() == kRecording || State() == kPaused) Stop();
@@ -44,6 +44,8 @@ void Recorder::ResetSession() {
   speakerReady_ = false;
   audioReady_ = false;
   speakerActive_ = false;
+  micDone_ = false;
+  speakerDone_ = false;
   audioMuted_ = false;
   fileCreated_ = false;
   picturesGrabbed_ = 0;
@@ -125,6 +127,12 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
     return ret;
   }
   if (audioMuted_) audioReady_ = true;
+  if (!audioMuted_ && voiceSource_ == 0 && BuildMixGraph() != 0) {
+    LOG(ERROR) << "混音参数初始化失败";
+    FreeSession();
+    DiscardFile();
+    return -1;
+  }
   StartThreads();
   return 0;
 }
@@ -137,6 +145,10 @@ void Recorder::StartThreads() {
   }
   workers_.clear();
   workers_.emplace_back(&Recorder::ScreenReadThread, this);
+  if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 1))
+    workers_.emplace_back(&Recorder::MicrophoneCapture, this);
+  if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 2))
+    workers_.emplace_back(&Recorder::SpeakerCapture, this);
   workers_.emplace_back(&Recorder::VideoDecodeThread, this);
   workers_.emplace_back(&Recorder::EncodeThread, this);
   finisher_ = std::thread(&Recorder::FinishThread, this);
@@ -220,6 +232,18 @@ void Recorder::FreeSession() {
   audioStream_ = nullptr;
   videoFifo_.Free();
   scaler_.reset();
+  {
+    std::lock_guard<std::mutex> lock(micFifoLock_);
+    micFifo_.reset();
+  }
+  {
+    std::lock_guard<std::mutex> lock(speakerFifoLock_);
+    speakerFifo_.reset();
+  }
+  micResampler_.reset();
+  micDevices_.clear();
+  mixGraph_.reset();  // frees its filters
+  mixSpeaker_ = mixMic_ = mixSink_ = nullptr;
   packetQueue_.Clear();
   grabber_.Release();
 }

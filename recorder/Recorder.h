@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "config/ColorRef.h"
+#include "recorder/CaptureDevices.h"
 #include "recorder/FfmpegPtr.h"
 #include "recorder/PacketQueue.h"
 #include "recorder/RecorderTypes.h"
@@ -88,6 +89,14 @@ class Recorder {
   bool VideoAhead() const;
   bool VideoTurn(EncodeBuffers& b, bool draining);
   bool AudioTurn(bool draining);  // true when a packet was written
+  bool TakeMicrophone(AVFrame* frame, bool draining);
+  void TakeSystemSound(AVFrame* frame, bool draining);
+  bool MixFrames(AVFrame* mic, AVFrame* speaker, AVFrame* mixed);
+  int BuildMixGraph();
+  int PrepareMicrophone();
+  void MicrophoneCapture();
+  void SpeakerCapture();
+  bool WriteMicFifo(std::uint8_t** data, int samples);
   void EncodeVideo(AVFrame* frame);
   bool EncodeAudio(AVFrame* frame);
   void WriteVideoPacket(AVPacket* packet);
@@ -118,6 +127,19 @@ class Recorder {
   int highlightHalfWidth_ = 28;
   int highlightHalfHeight_ = 28;
   bool audioMuted_ = false;
+
+  // Sound of the session.
+  std::vector<CaptureDeviceInfo> micDevices_;
+  SwrPtr micResampler_;  // 32 kHz mono 16-bit to the encoder's format
+  AudioFifoPtr micFifo_;
+  AudioFifoPtr speakerFifo_;
+  std::mutex speakerFifoLock_;
+  FilterGraphPtr mixGraph_;
+  AVFilterContext* mixSpeaker_ = nullptr;  // "in0"
+  AVFilterContext* mixMic_ = nullptr;      // "in1"
+  AVFilterContext* mixSink_ = nullptr;     // "out"
+  std::atomic<bool> micDone_{false};
+  std::atomic<bool> speakerDone_{false};
 
   // Media objects of the session.
   CodecContextPtr videoDecoder_;

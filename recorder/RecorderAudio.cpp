@@ -4,10 +4,14 @@
 #include <glog/logging.h>
 
 extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 #include <libavutil/samplefmt.h>
 }
 
+#include "recorder/MixerWrap.h"
 #include "recorder/Recorder.h"
 #include "recorder/Trace.h"
 
@@ -17,17 +21,119 @@ namespace kal {
 constexpr int kSampleRate = 44100;
 constexpr int kFrameSamples = 1024;
 constexpr std::int64_t kAudioBitRate = 128000;
+constexpr std::chrono::milliseconds kAudioPoll{10};
+// How long a drain waits for the system-sound thread's last block.
+constexpr std::chrono::milliseconds kSpeakerDrainWait{1000};
 
 void Recorder::SourceCheck() {
   if (audioMuteCheck_) {
     audioMuted_ = true;
     return;
   }
-  // No capture source is wired into the engine yet: the track holds silence.
-  audioMuted_ = true;
+  std::string micName;
+  const bool mic = HasDefaultCaptureEndpoint(micName);
+  const bool render = HasDefaultRenderEndpoint();
+  switch (voiceSource_) {
+    case 0:
+      if (!mic && !render) {
+        audioMuted_ = true;
+      } else if (!mic) {
+        voiceSource_ = 2;
+      } else if (!render) {
+        voiceSource_ = 1;
+      }
+      break;
+    case 1:
+      audioMuted_ = !mic;
+      break;
+    case 2:
+      audioMuted_ = !render;
+      break;
+    default:
+      audioMuted_ = true;  // an unknown choice records no sound
+      break;
+  }
+  LOG(INFO) << "sound: " << (audioMuted_ ? "muted" : "voice-source " + std::to_string(voiceSource_));
 }
 
-int Recorder::AudioSetup() { return SetupAudioEncoder(); }
+int Recorder::AudioSetup() {
+  if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 1)) {
+    const int ret = PrepareMicrophone();
+    if (ret != 0) return ret;
+  }
+  if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 2)) {
+    speakerFifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, kSampleRate * 3));
+    if (!speakerFifo_) return -1;
+  }
+  return SetupAudioEncoder();
+}
+
+int Recorder::BuildMixGraph() {
+  const AVFilter* abuffer = avfilter_get_by_name("abuffer");
+  const AVFilter* abuffersink = avfilter_get_by_name("abuffersink");
+  mixGraph_.reset(avfilter_graph_alloc());
+  if (!abuffer || !abuffersink || !mixGraph_) return -1;
+  char args[512];
+  std::snprintf(args, sizeof args,
+                "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=stereo",
+                audioEncoder_->time_base.num, audioEncoder_->time_base.den,
+                audioEncoder_->sample_rate, av_get_sample_fmt_name(audioEncoder_->sample_fmt));
+  Trace("args_spk: %s\n", args);
+  Trace("args_mic: %s\n", args);
+  AVFilterGraph* g = mixGraph_.get();
+  if (avfilter_graph_create_filter(&mixSpeaker_, abuffer, "in0", args, nullptr, g) < 0) {
+    LOG(ERROR) << "Filter: failed to call avfilter_graph_create_filter -- src spk";
+    return -1;
+  }
+  if (avfilter_graph_create_filter(&mixMic_, abuffer, "in1", args, nullptr, g) < 0) {
+    LOG(ERROR) << "Filter: failed to call avfilter_graph_create_filter -- src mic";
+    return -1;
+  }
+  if (avfilter_graph_create_filter(&mixSink_, abuffersink, "out", nullptr, nullptr, g) < 0) {
+    LOG(ERROR) << "Filter: failed to call avfilter_graph_create_filter -- sink";
+    return -1;
+  }
+  const AVSampleFormat fmts[] = {audioEncoder_->sample_fmt, AV_SAMPLE_FMT_NONE};
+  if (av_opt_set_int_list(mixSink_, "sample_fmts", fmts, AV_SAMPLE_FMT_NONE,
+                          AV_OPT_SEARCH_CHILDREN) < 0) {
+    LOG(ERROR) << "Filter: failed to call av_opt_set_bin -- sample_fmts";
+    return -1;
+  }
+  if (av_opt_set(mixSink_, "ch_layouts", "stereo", AV_OPT_SEARCH_CHILDREN) < 0) {
+    LOG(ERROR) << "Filter: failed to call av_opt_set_bin -- channel_layouts";
+    return -1;
+  }
+  const int rates[] = {audioEncoder_->sample_rate, -1};
+  if (av_opt_set_int_list(mixSink_, "sample_rates", rates, -1, AV_OPT_SEARCH_CHILDREN) < 0) {
+    LOG(ERROR) << "Filter: failed to call av_opt_set_bin -- sample_rates";
+    return -1;
+  }
+  AVFilterInOut* outputs = avfilter_inout_alloc();
+  AVFilterInOut* second = avfilter_inout_alloc();
+  AVFilterInOut* inputs = avfilter_inout_alloc();
+  int ret = -1;
+  if (outputs && second && inputs) {
+    outputs->name = av_strdup("in0");
+    outputs->filter_ctx = mixSpeaker_;
+    outputs->next = second;
+    second->name = av_strdup("in1");
+    second->filter_ctx = mixMic_;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = mixSink_;
+    second = nullptr;  // now owned by `outputs`
+    if (avfilter_graph_parse_ptr(g, "[in0][in1]amix=inputs=2[out]", &inputs, &outputs, nullptr) < 0) {
+      LOG(ERROR) << "Filter: failed to call avfilter_graph_parse_ptr";
+    } else if (avfilter_graph_config(g, nullptr) < 0) {
+      LOG(ERROR) << "Filter: failed to call avfilter_graph_config";
+    } else {
+      ret = 0;
+    }
+  }
+  avfilter_inout_free(&inputs);
+  avfilter_inout_free(&outputs);
+  avfilter_inout_free(&second);
+  return ret;
+}
 
 int Recorder::SetupAudioEncoder() {
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
@@ -68,16 +174,111 @@ int Recorder::SetupAudioEncoder() {
   return avformat_write_header(oc, nullptr) < 0 ? -1 : 0;
 }
 
+namespace {
+
+FramePtr MakeAudioFrame(const AVCodecContext* enc, bool withBuffer) {
+  FramePtr f = MakeFrame();
+  f->nb_samples = kFrameSamples;
+  f->format = AV_SAMPLE_FMT_FLTP;
+  f->sample_rate = kSampleRate;
+  av_channel_layout_copy(&f->ch_layout, &enc->ch_layout);
+  if (withBuffer && av_frame_get_buffer(f.get(), 0) < 0) return nullptr;
+  return f;
+}
+
+}  // namespace
+
 bool Recorder::AudioTurn(bool draining) {
-  FramePtr frame = MakeFrame();
-  frame->nb_samples = kFrameSamples;
-  frame->format = AV_SAMPLE_FMT_FLTP;
-  frame->sample_rate = kSampleRate;
-  av_channel_layout_copy(&frame->ch_layout, &audioEncoder_->ch_layout);
-  if (av_frame_get_buffer(frame.get(), 0) < 0) return false;
-  // Muted: digital silence as long as the picture.
+  FramePtr mic = MakeAudioFrame(audioEncoder_.get(), true);
+  FramePtr speaker = MakeAudioFrame(audioEncoder_.get(), true);
+  if (!mic || !speaker) return false;
+  if (audioMuted_) {
+    av_samples_set_silence(speaker->data, 0, kFrameSamples, 2, AV_SAMPLE_FMT_FLTP);
+    return EncodeAudio(speaker.get());
+  }
+  switch (voiceSource_) {
+    case 1:
+      if (!TakeMicrophone(mic.get(), draining)) return false;
+      return EncodeAudio(mic.get());
+    case 2:
+      TakeSystemSound(speaker.get(), draining);
+      return EncodeAudio(speaker.get());
+    default: {
+      if (!TakeMicrophone(mic.get(), draining)) return false;
+      TakeSystemSound(speaker.get(), draining);
+      FramePtr mixed = MakeAudioFrame(audioEncoder_.get(), false);
+      if (!MixFrames(mic.get(), speaker.get(), mixed.get())) return false;
+      return EncodeAudio(mixed.get());
+    }
+  }
+}
+
+// 1024 microphone samples. Waits for them while recording; when the
+// microphone thread has ended (device gone) or the file is being finished,
+// silence makes up what is missing so the picture is never held up.
+bool Recorder::TakeMicrophone(AVFrame* frame, bool draining) {
+  {
+    std::unique_lock<std::mutex> lock(micFifoLock_);
+    if (!micFifo_) {
+      LOG(ERROR) << "audio fifo is null";
+      return false;
+    }
+    while (av_audio_fifo_size(micFifo_.get()) < kFrameSamples && !draining && !micDone_) {
+      if (stopRequested_) {
+        lock.unlock();
+        micFifoCond_.notify_all();
+        return false;
+      }
+      micFifoCond_.wait_for(lock, kAudioPoll);
+    }
+    av_samples_set_silence(frame->data, 0, kFrameSamples, 2, AV_SAMPLE_FMT_FLTP);
+    av_audio_fifo_read(micFifo_.get(), reinterpret_cast<void**>(frame->data), kFrameSamples);
+  }
+  micFifoCond_.notify_all();
+  return true;
+}
+
+// Up to 1024 samples of system sound, silence for the rest; silence at
+// once while nothing plays.
+void Recorder::TakeSystemSound(AVFrame* frame, bool draining) {
   av_samples_set_silence(frame->data, 0, kFrameSamples, 2, AV_SAMPLE_FMT_FLTP);
-  return EncodeAudio(frame.get());
+  const auto enough = [this] {
+    std::lock_guard<std::mutex> lock(speakerFifoLock_);
+    return av_audio_fifo_size(speakerFifo_.get()) >= kFrameSamples;
+  };
+  if (!draining) {
+    if (!speakerActive_) return;
+    while (!stopRequested_ && speakerActive_ && !speakerDone_ && !enough())
+      std::this_thread::sleep_for(kAudioPoll);
+  }
+  if (draining || stopRequested_) {
+    // The system-sound thread hands over its last partial block as it ends.
+    const auto deadline = std::chrono::steady_clock::now() + kSpeakerDrainWait;
+    while (!speakerDone_ && !enough() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(kAudioPoll);
+  }
+  std::lock_guard<std::mutex> lock(speakerFifoLock_);
+  av_audio_fifo_read(speakerFifo_.get(), reinterpret_cast<void**>(frame->data), kFrameSamples);
+}
+
+bool Recorder::MixFrames(AVFrame* mic, AVFrame* speaker, AVFrame* mixed) {
+  mic->pts = speaker->pts = audioSamplesIn_;
+  int ret = av_buffersrc_add_frame_flags(mixMic_, mic, AV_BUFFERSRC_FLAG_KEEP_REF);
+  if (ret < 0) {
+    LOG(ERROR) << "audio mic frame add  filtergraph error, ret=" << ret;
+    return false;
+  }
+  ret = av_buffersrc_add_frame_flags(mixSpeaker_, speaker, AV_BUFFERSRC_FLAG_KEEP_REF);
+  if (ret < 0) {
+    LOG(ERROR) << "audio spk frame add  filtergraph error, ret=" << ret;
+    return false;
+  }
+  ret = av_buffersink_get_frame(mixSink_, mixed);
+  if (ret < 0) {
+    LOG(ERROR) << "get audio frame from filtergraph error, ret=" << ret;
+    return false;
+  }
+  return true;
 }
 
 // Submits one frame (nullptr: drain) and writes what comes out. Timestamps

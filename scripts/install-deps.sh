@@ -16,7 +16,7 @@ PACKAGES=(
   libpulse-dev
   libgtest-dev libgmock-dev googletest
   xvfb xdotool pulseaudio pulseaudio-utils imagemagick x11-utils time
-  fonts-wqy-microhei fonts-arphic-uming
+  fonts-wqy-microhei fonts-arphic-uming espeak-ng
 )
 
 missing=()

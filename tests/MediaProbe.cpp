@@ -173,3 +173,75 @@ std::vector<RgbPicture> DecodePictures(const std::string& path,
 }
 
 }  // namespace kaltest
+
+#include <cmath>
+
+extern "C" {
+#include <libswresample/swresample.h>
+}
+
+namespace kaltest {
+
+std::vector<float> DecodeAudio(const std::string& path, int* rate) {
+  std::vector<float> out;
+  InputPtr ic = Open(path, nullptr);
+  if (!ic) return out;
+  const int ai = av_find_best_stream(ic.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (ai < 0) return out;
+  CodecPtr c = OpenDecoder(ic->streams[ai]);
+  if (!c) return out;
+  if (rate) *rate = c->sample_rate;
+  StreamInfo counts;
+  const auto onFrame = [&](AVFrame* f) {
+    const int ch = f->ch_layout.nb_channels;
+    for (int i = 0; i < f->nb_samples; ++i) {
+      float sum = 0;
+      for (int k = 0; k < ch; ++k) {
+        if (f->format == AV_SAMPLE_FMT_FLTP) sum += reinterpret_cast<float*>(f->extended_data[k])[i];
+        else if (f->format == AV_SAMPLE_FMT_FLT) sum += reinterpret_cast<float*>(f->data[0])[i * ch + k];
+        else if (f->format == AV_SAMPLE_FMT_S16) sum += reinterpret_cast<int16_t*>(f->data[0])[i * ch + k] / 32768.f;
+      }
+      out.push_back(sum / ch);
+    }
+  };
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  while (av_read_frame(ic.get(), pkt) >= 0) {
+    if (pkt->stream_index == ai && avcodec_send_packet(c.get(), pkt) >= 0)
+      Drain(c.get(), frame, counts, onFrame);
+    av_packet_unref(pkt);
+  }
+  avcodec_send_packet(c.get(), nullptr);
+  Drain(c.get(), frame, counts, onFrame);
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  return out;
+}
+
+double Rms(const std::vector<float>& s, size_t begin, size_t end) {
+  end = std::min(end, s.size());
+  if (begin >= end) return 0;
+  double sum = 0;
+  for (size_t i = begin; i < end; ++i) sum += static_cast<double>(s[i]) * s[i];
+  return std::sqrt(sum / static_cast<double>(end - begin));
+}
+
+double ToneShare(const std::vector<float>& s, int rate, double hz, size_t begin, size_t end) {
+  end = std::min(end, s.size());
+  if (begin >= end || rate <= 0) return 0;
+  const double w = 2 * M_PI * hz / rate;
+  const double coeff = 2 * std::cos(w);
+  double s1 = 0, s2 = 0, total = 0;
+  for (size_t i = begin; i < end; ++i) {
+    const double s0 = s[i] + coeff * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+    total += static_cast<double>(s[i]) * s[i];
+  }
+  const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+  const double n = static_cast<double>(end - begin);
+  // A pure sine of amplitude A gives power (A n / 2)^2 and total A^2 n / 2.
+  return total > 0 ? (power / (n * n / 4)) / (2 * total / n) : 0;
+}
+
+}  // namespace kaltest

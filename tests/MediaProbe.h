@@ -59,3 +59,18 @@ std::vector<RgbPicture> DecodePictures(const std::string& path,
                                        const std::function<bool(int)>& wanted);
 
 }  // namespace kaltest
+
+namespace kaltest {
+
+// The first audio stream decoded to mono float samples (channels averaged)
+// at its own rate; `rate` receives the rate.
+std::vector<float> DecodeAudio(const std::string& path, int* rate = nullptr);
+
+// Root mean square of samples[begin, end).
+double Rms(const std::vector<float>& s, size_t begin = 0, size_t end = SIZE_MAX);
+// Power of one frequency (Goertzel) relative to the total power of the
+// range: near 1 for a pure tone at `hz`, near 0 when it is absent.
+double ToneShare(const std::vector<float>& s, int rate, double hz, size_t begin = 0,
+                 size_t end = SIZE_MAX);
+
+}  // namespace kaltest

@@ -7,8 +7,11 @@
 # folder, so no test touches the user's configuration or logs.
 # --display: a private Xvfb (1920x1080x24, -noreset) as $DISPLAY.
 # --sound:   a private PulseAudio server (no other clients) as $PULSE_SERVER,
-#            with the null sink "kal_sink" as default sink and the sine source
-#            "kal_tone" ($KAL_TEST_TONE_HZ, default 440 Hz) as default source.
+#            with the null sink "kal_sink" as default sink and the source
+#            "kal_tone" as default source: a microphone that hears a steady
+#            sine of $KAL_TEST_TONE_HZ (default 440 Hz). The tone is played
+#            into the null sink "kal_air", whose monitor kal_tone remaps, as
+#            module-sine-source would only deliver blocks of seconds.
 set -u
 
 want_display=0
@@ -63,7 +66,9 @@ if [ "$want_sound" = 1 ]; then
     --disable-shm=no --log-target=file:"$session/pulse.log" \
     -L "module-native-protocol-unix socket=$session/pulse.sock auth-anonymous=1" \
     -L "module-null-sink sink_name=kal_sink" \
-    -L "module-sine-source source_name=kal_tone frequency=$tone" \
+    -L "module-null-sink sink_name=kal_air" \
+    -L "module-sine sink=kal_air frequency=$tone" \
+    -L "module-remap-source master=kal_air.monitor source_name=kal_tone" \
     >/dev/null 2>&1 &
   pulse_pid=$!
   export PULSE_SERVER="unix:$session/pulse.sock"

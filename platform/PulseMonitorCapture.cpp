@@ -1,0 +1,120 @@
+#include "platform/PulseMonitorCapture.h"
+
+#include <pulse/pulseaudio.h>
+
+#include "platform/PulseLoop.h"
+#include "platform/PulseServer.h"
+
+namespace platform {
+
+// Fragments of about 10 ms keep the polling loop's packets small.
+constexpr int kFragmentMs = 10;
+
+PulseMonitorCapture::PulseMonitorCapture() = default;
+
+PulseMonitorCapture::~PulseMonitorCapture() {
+  if (stream_) {
+    if (peeked_) pa_stream_drop(stream_);
+    pa_stream_disconnect(stream_);
+    pa_stream_unref(stream_);
+  }
+}
+
+bool PulseMonitorCapture::Open(const std::string& source, int timeoutMs) {
+  std::string name = source;
+  if (name.empty()) {
+    const PulseDefaults d = QueryPulseDefaults(timeoutMs);
+    if (!d.sinkExists || d.sinkMonitor.empty()) {
+      error_ = "no default sink to record from";
+      return false;
+    }
+    name = d.sinkMonitor;
+  }
+  loop_ = std::make_unique<PulseLoop>();
+  if (!loop_->Connect("kalrecorder-system-sound", timeoutMs)) {
+    error_ = "no PulseAudio server";
+    return false;
+  }
+  struct Spec {
+    pa_sample_spec spec{};
+    bool done = false;
+    bool found = false;
+  } info;
+  pa_operation_unref(pa_context_get_source_info_by_name(
+      loop_->Context(), name.c_str(),
+      [](pa_context*, const pa_source_info* i, int eol, void* user) {
+        auto* s = static_cast<Spec*>(user);
+        if (eol) {
+          s->done = true;
+          return;
+        }
+        if (i) {
+          s->spec = i->sample_spec;
+          s->found = true;
+        }
+      },
+      &info));
+  if (!loop_->RunUntil([&] { return info.done; }, timeoutMs) || !info.found) {
+    error_ = "source " + name + " not found";
+    return false;
+  }
+  pa_sample_spec spec{PA_SAMPLE_S32LE, info.spec.rate, info.spec.channels};
+  rate_ = static_cast<int>(spec.rate);
+  channels_ = spec.channels;
+  stream_ = pa_stream_new(loop_->Context(), "system sound", &spec, nullptr);
+  if (!stream_) {
+    error_ = "cannot create a record stream";
+    return false;
+  }
+  pa_buffer_attr attr{};
+  attr.maxlength = static_cast<uint32_t>(-1);
+  attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentMs * 1000, &spec));
+  if (pa_stream_connect_record(stream_, name.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
+    error_ = "cannot connect the record stream";
+    return false;
+  }
+  const bool ready = loop_->RunUntil(
+      [this] {
+        const pa_stream_state_t s = pa_stream_get_state(stream_);
+        return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
+      },
+      timeoutMs);
+  if (!ready || pa_stream_get_state(stream_) != PA_STREAM_READY) {
+    error_ = "record stream did not start";
+    return false;
+  }
+  return true;
+}
+
+std::size_t PulseMonitorCapture::NextPacketSize() {
+  if (!stream_ || Failed()) return 0;
+  if (peeked_) return bytes_;
+  loop_->Poll();
+  for (;;) {
+    const void* data = nullptr;
+    std::size_t bytes = 0;
+    if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) return 0;
+    if (!data) {  // a hole in the stream: nothing to read there
+      pa_stream_drop(stream_);
+      continue;
+    }
+    data_ = data;
+    bytes_ = bytes;
+    peeked_ = true;
+    return bytes_;
+  }
+}
+
+void PulseMonitorCapture::Release() {
+  if (!peeked_) return;
+  pa_stream_drop(stream_);
+  peeked_ = false;
+  data_ = nullptr;
+  bytes_ = 0;
+}
+
+bool PulseMonitorCapture::Failed() const {
+  return !loop_ || !loop_->Good() || (stream_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)));
+}
+
+}  // namespace platform
