@@ -103,16 +103,22 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
   ResetSession();
   ReadSettings();
 
-  if (screenWidth_ <= 0 || screenHeight_ <= 0) {
+  if (videoSource_ != 1 && (screenWidth_ <= 0 || screenHeight_ <= 0)) {
     LOG(ERROR) << "no X display to record";
     LOG(ERROR) << "视频参数初始化失败";
     return -1;
   }
-  int ret = SetupScreenSource();
+  int ret = videoSource_ == 1 ? SetupCameraSource() : SetupScreenSource();
   if (ret != 0) {
     LOG(ERROR) << "视频参数初始化失败";
     FreeSession();
     return ret;
+  }
+  // A watermark that cannot be drawn fails the start rather than leaving
+  // the decode thread without its graph.
+  if (watermarkType_ != 0 && BuildWatermarkGraph(videoDecoder_->pix_fmt) != 0) {
+    FreeSession();
+    return -1;
   }
   if (SetupOutput() != 0) {
     FreeSession();
@@ -144,7 +150,9 @@ void Recorder::StartThreads() {
     finished_ = false;
   }
   workers_.clear();
-  workers_.emplace_back(&Recorder::ScreenReadThread, this);
+  workers_.emplace_back(videoSource_ == 1 ? &Recorder::CameraReadThread
+                                         : &Recorder::ScreenReadThread,
+                        this);
   if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 1))
     workers_.emplace_back(&Recorder::MicrophoneCapture, this);
   if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 2))
@@ -243,6 +251,10 @@ void Recorder::FreeSession() {
   micResampler_.reset();
   micDevices_.clear();
   mixGraph_.reset();  // frees its filters
+  watermarkGraph_.reset();
+  watermarkSource_ = watermarkSink_ = nullptr;
+  watermarkFormat_ = AV_PIX_FMT_NONE;
+  videoInput_.reset();
   mixSpeaker_ = mixMic_ = mixSink_ = nullptr;
   packetQueue_.Clear();
   grabber_.Release();

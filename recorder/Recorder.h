@@ -60,6 +60,13 @@ class Recorder {
   // Any thread.
   RecorderStats Stats() const;
 
+  // Tests: record from this FFmpeg input instead of the first camera
+  // (for example "lavfi" with "testsrc=size=640x480:rate=15").
+  void SetCameraInputForTesting(const std::string& format, const std::string& url) {
+    cameraFormatOverride_ = format;
+    cameraUrlOverride_ = url;
+  }
+
  private:
   struct EncodeBuffers;
 
@@ -67,6 +74,10 @@ class Recorder {
   void ResetSession();
   void ReadSettings();
   int SetupScreenSource();
+  int SetupCameraSource();
+  int BuildWatermarkGraph(AVPixelFormat format);
+  std::string WatermarkDescription() const;
+  bool ApplyWatermark(AVFrame* decoded, AVFrame* filtered);
   int OpenBitmapDecoder();
   int SetupOutput();
   void SourceCheck();
@@ -78,6 +89,7 @@ class Recorder {
 
   // Worker threads.
   void ScreenReadThread();
+  void CameraReadThread();
   void GrabPicture(class PacingClock& clock, class CursorEffects& effects,
                    struct CursorState& cursor);
   void VideoDecodeThread();
@@ -140,6 +152,18 @@ class Recorder {
   AVFilterContext* mixSink_ = nullptr;     // "out"
   std::atomic<bool> micDone_{false};
   std::atomic<bool> speakerDone_{false};
+
+  // Watermark graph of the session.
+  FilterGraphPtr watermarkGraph_;
+  AVFilterContext* watermarkSource_ = nullptr;  // "in"
+  AVFilterContext* watermarkSink_ = nullptr;    // "out"
+  AVPixelFormat watermarkFormat_ = AV_PIX_FMT_NONE;  // what the graph takes in
+  std::int64_t watermarkPts_ = 0;
+
+  // Camera: the opened device (and, for tests, what stands in for one).
+  InputContextPtr videoInput_;
+  std::string cameraFormatOverride_;
+  std::string cameraUrlOverride_;
 
   // Media objects of the session.
   CodecContextPtr videoDecoder_;

@@ -106,6 +106,7 @@ int Recorder::SetupOutput() {
 }
 
 bool Recorder::ConvertPicture(AVFrame* src, std::uint8_t* planes[3], int linesizes[3]) {
+  // Cached: a new scaler only when the source changes.
   scaler_.reset(sws_getCachedContext(scaler_.release(), src->width, src->height,
                                      static_cast<AVPixelFormat>(src->format), videoWidth_,
                                      videoHeight_, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
@@ -117,6 +118,7 @@ bool Recorder::ConvertPicture(AVFrame* src, std::uint8_t* planes[3], int linesiz
 
 void Recorder::VideoDecodeThread() {
   FramePtr decoded = MakeFrame();
+  FramePtr filtered = MakeFrame();
   std::vector<std::uint8_t> picture(static_cast<size_t>(videoFifo_.PictureSize()));
   std::uint8_t* planes[4] = {};
   int linesizes[4] = {};
@@ -141,11 +143,18 @@ void Recorder::VideoDecodeThread() {
       LOG(ERROR) << "decode error";
       break;
     }
-    if (!ConvertPicture(decoded.get(), planes, linesizes)) {
+    AVFrame* picture = decoded.get();
+    if (watermarkGraph_) {
+      if (!ApplyWatermark(decoded.get(), filtered.get())) break;
+      picture = filtered.get();
+    }
+    const bool converted = ConvertPicture(picture, planes, linesizes);
+    av_frame_unref(decoded.get());
+    av_frame_unref(filtered.get());
+    if (!converted) {
       LOG(ERROR) << "cannot convert the picture";
       break;
     }
-    av_frame_unref(decoded.get());
     {
       std::unique_lock<std::mutex> lock(videoFifo_.Lock());
       bool room = videoFifo_.HasRoom();

@@ -1,0 +1,126 @@
+// The watermark graph: an image or a line of text burnt into every source
+// picture between the buffer source "in" and the buffer sink "out".
+
+#include <QImageReader>
+
+#include <glog/logging.h>
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/opt.h>
+}
+
+#include "config/ConfigKeys.h"
+#include "platform/UserPaths.h"
+#include "recorder/Recorder.h"
+#include "recorder/WatermarkText.h"
+
+namespace kal {
+
+std::string Recorder::WatermarkDescription() const {
+  const std::string folder = platform::ExecutableFolder() + "/";
+  if (watermarkType_ == 1) {
+    std::string path = cfg::Read(cfg::kWatermarkImagePath);
+    if (path.empty()) path = folder + "kalwm.png";
+    const QSize size = QImageReader(QString::fromStdString(path)).size();
+    const int w = size.isValid() ? size.width() : 0;
+    const int h = size.isValid() ? size.height() : 0;
+    const int pos = cfg::Read(cfg::kWatermarkPos);
+    int ox = 0;
+    int oy = 0;
+    switch (pos) {
+      case 0: ox = cfg::Read(cfg::kWatermarkLtLeft); oy = cfg::Read(cfg::kWatermarkLtTop); break;
+      case 1: ox = cfg::Read(cfg::kWatermarkRtRight); oy = cfg::Read(cfg::kWatermarkRtTop); break;
+      case 2: ox = cfg::Read(cfg::kWatermarkLbLeft); oy = cfg::Read(cfg::kWatermarkLbBottom); break;
+      case 3: ox = cfg::Read(cfg::kWatermarkRbRight); oy = cfg::Read(cfg::kWatermarkRbBottom); break;
+      default: break;
+    }
+    return ImageWatermarkDescription(path,
+                                     PlaceWatermark(pos, videoWidth_, videoHeight_, w, h, ox, oy));
+  }
+  const std::string font = folder + FontFileForFamily(cfg::Read(cfg::kWatermarkFontFamily));
+  return TextWatermarkDescription(font, cfg::Read(cfg::kWatermarkTextDesc),
+                                  cfg::Read(cfg::kWatermarkTextOffsetX),
+                                  cfg::Read(cfg::kWatermarkTextOffsetY),
+                                  cfg::Read(cfg::kWatermarkFontSize), cfg::Read(cfg::kWatermarkColor));
+}
+
+int Recorder::BuildWatermarkGraph(AVPixelFormat format) {
+  const AVFilter* buffer = avfilter_get_by_name("buffer");
+  const AVFilter* buffersink = avfilter_get_by_name("buffersink");
+  watermarkGraph_.reset(avfilter_graph_alloc());
+  if (!buffer || !buffersink || !watermarkGraph_) return AVERROR(ENOMEM);
+  AVFilterGraph* g = watermarkGraph_.get();
+  const AVCodecContext* dec = videoDecoder_.get();
+  char args[512];
+  std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
+                dec->width, dec->height, format, dec->time_base.num, dec->time_base.den,
+                dec->sample_aspect_ratio.num, dec->sample_aspect_ratio.den > 0 ? dec->sample_aspect_ratio.den : 1);
+  int ret = avfilter_graph_create_filter(&watermarkSource_, buffer, "in", args, nullptr, g);
+  if (ret < 0) {
+    LOG(ERROR) << "Cannot create buffer source";
+    return ret;
+  }
+  ret = avfilter_graph_create_filter(&watermarkSink_, buffersink, "out", nullptr, nullptr, g);
+  if (ret >= 0) {
+    const AVPixelFormat fmts[] = {format, AV_PIX_FMT_NONE};
+    ret = av_opt_set_int_list(watermarkSink_, "pix_fmts", fmts, AV_PIX_FMT_NONE,
+                              AV_OPT_SEARCH_CHILDREN);
+  }
+  if (ret < 0) {
+    LOG(ERROR) << "Cannot create avfilter graph";
+    return ret;
+  }
+  AVFilterInOut* outputs = avfilter_inout_alloc();
+  AVFilterInOut* inputs = avfilter_inout_alloc();
+  if (!outputs || !inputs) {
+    avfilter_inout_free(&outputs);
+    avfilter_inout_free(&inputs);
+    return AVERROR(ENOMEM);
+  }
+  outputs->name = av_strdup("in");
+  outputs->filter_ctx = watermarkSource_;
+  inputs->name = av_strdup("out");
+  inputs->filter_ctx = watermarkSink_;
+  const std::string description = WatermarkDescription();
+  LOG(INFO) << "watermark: " << description;
+  ret = avfilter_graph_parse_ptr(g, description.c_str(), &inputs, &outputs, nullptr);
+  avfilter_inout_free(&inputs);
+  avfilter_inout_free(&outputs);
+  if (ret < 0) {
+    LOG(ERROR) << "Cannot parse graph args";
+    return ret;
+  }
+  ret = avfilter_graph_config(g, nullptr);
+  if (ret < 0) {
+    LOG(ERROR) << "Cannot config avfilter graph";
+    return ret;
+  }
+  watermarkFormat_ = format;
+  watermarkPts_ = 0;
+  return 0;
+}
+
+// Runs one decoded picture through the graph into `filtered`.
+bool Recorder::ApplyWatermark(AVFrame* decoded, AVFrame* filtered) {
+  // The decoder's real output format is known only from its first picture
+  // (the bitmap decoder gives BGR0, a camera what it delivers).
+  if (decoded->format != watermarkFormat_ &&
+      BuildWatermarkGraph(static_cast<AVPixelFormat>(decoded->format)) != 0) {
+    return false;
+  }
+  // The overlay pairs pictures by time, so the pictures need timestamps.
+  decoded->pts = watermarkPts_++;
+  if (av_buffersrc_add_frame_flags(watermarkSource_, decoded, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
+    LOG(ERROR) << "push frame error to the filtergraph";
+    return false;
+  }
+  if (av_buffersink_get_frame(watermarkSink_, filtered) < 0) {
+    LOG(ERROR) << "pull frame error from the filtergraph";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kal
