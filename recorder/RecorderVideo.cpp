@@ -249,6 +249,10 @@ void Recorder::EncodeVideo(AVFrame* frame) {
 }
 
 void Recorder::WriteVideoPacket(AVPacket* packet) {
+  // Each picture lasts one tick. Packets the encoder gives up at the end
+  // come without a duration, and an MP4 would then leave the last one
+  // outside its edit list.
+  if (packet->duration <= 0) packet->duration = 1;
   av_packet_rescale_ts(packet, videoEncoder_->time_base, videoStream_->time_base);
   packet->stream_index = videoStream_->index;
   if (packet->pts == AV_NOPTS_VALUE || packet->dts == AV_NOPTS_VALUE) {
