@@ -1,17 +1,74 @@
-// Process entry of the window program.
+// Process entry of the window program: one instance per user, log and crash
+// report, skins, FFmpeg, the main window and its message loop, then the
+// shutdown in reverse order.
 
-#include <cstdio>
+#include <QApplication>
+#include <QScreen>
+
+#include <thread>
 
 #include <glog/logging.h>
 
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+}
+
+#include "app/CrashDump.h"
 #include "app/LogSetup.h"
-#include "config/ConfigStore.h"
+#include "app/SingleInstance.h"
 #include "config/UserFolders.h"
+#include "mainwnd/MainWnd.h"
+
+namespace {
+
+// The upgrade check runs beside the message loop; it has no service to ask
+// yet and returns at once.
+void UpgradeCheck(kal::CMainWnd*) {}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  kal::SingleInstance instance(QString::fromStdString(kal::GetUserDataFolder("KalRecorder")),
+                               QString("KalRecorder-%1").arg(::getuid()));
+  if (!instance.Acquire()) return 0;  // the running one shows its window
+
+  kal::InstallCrashDump(kal::GetUserDataFolder(kal::kDumpFolder) + "/KalRecorder.dmp");
   const std::string logFolder = kal::GetUserDataFolder(kal::kLogFolder);
   kal::DeleteOldLogs(logFolder, kal::TodayStamp());
   kal::LogSession log("KalRecorder", logFolder);
-  LOG(INFO) << "KalRecorder started, configuration " << kal::ConfigStore::Instance()->Path();
-  return 0;
+  LOG(INFO) << "start";
+
+  avdevice_register_all();
+  avformat_network_init();
+
+  int code = 0;
+  {
+    kal::CMainWnd window;
+    try {
+      window.Create();
+    } catch (const std::exception& e) {
+      LOG(ERROR) << e.what();
+      return -1;
+    }
+    instance.OnActivate([&window] {
+      LOG(INFO) << "activated by a second start";
+      window.showNormal();
+      window.raise();
+      window.activateWindow();
+    });
+    window.resize(960, 680);
+    if (const QScreen* screen = window.screen()) {
+      const QRect area = screen->availableGeometry();
+      window.move(area.center() - window.rect().center());
+    }
+    window.show();
+    std::thread upgrade(UpgradeCheck, &window);
+    code = app.exec();
+    upgrade.join();
+  }
+  avformat_network_deinit();
+  LOG(INFO) << "exit " << code;
+  return code;
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config ninja-build
-  qt6-base-dev qt6-tools-dev libqt6uitools6 qt6-qpa-plugins
+  qt6-base-dev qt6-tools-dev libqt6uitools6 qt6-qpa-plugins libqt6opengl6-dev libgl-dev libopengl-dev libglx-dev libegl-dev
   libavformat-dev libavcodec-dev libavutil-dev libavfilter-dev libavdevice-dev
   libswscale-dev libswresample-dev ffmpeg
   libsdl2-dev

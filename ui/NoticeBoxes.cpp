@@ -1,0 +1,29 @@
+#include "ui/NoticeBoxes.h"
+
+#include <QLabel>
+
+namespace kal::ui {
+
+NoticeBox::NoticeBox(QWidget* owner, const QString& text) : WindowImplBase(owner), text_(text) {
+  setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+}
+
+void NoticeBox::InitWindow() {
+  auto* label = FindControl<QLabel>("msgText");
+  if (!label) Fail("Init");
+  label->setText(text_);
+  label->setWordWrap(true);
+}
+
+void NoticeBox::Notify(const TNotifyUI& msg) {
+  if (msg.type == "click" && msg.senderName == "msgConfirm") done(1);
+  if (msg.type == "click" && msg.senderName == "msgCancel") done(0);
+  NotifyBase(msg);
+}
+
+int NoticeBox::ShowModal() {
+  Create();
+  return exec();
+}
+
+}  // namespace kal::ui
