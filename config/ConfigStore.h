@@ -6,6 +6,9 @@
 // operation; concurrent writers are serialised by the profile layer.
 
 #include <cstddef>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +30,11 @@ class ConfigStore {
   // Writes section/key = value at once; true on success.
   bool SetString(std::string_view section, std::string_view key, std::string_view value) const;
 
+  // Values that stand in for the file's in this process only (a command
+  // line's choices for one run); they are never written. Any thread.
+  void SetOverride(std::string_view section, std::string_view key, std::string_view value);
+  void ClearOverrides();
+
   // Full path of configure.ini.
   const std::string& Path() const { return path_; }
 
@@ -35,7 +43,10 @@ class ConfigStore {
 
  private:
   explicit ConfigStore(std::string path) : path_(std::move(path)) {}
+  std::optional<std::string> Override(std::string_view section, std::string_view key) const;
   std::string path_;
+  mutable std::mutex overrideLock_;
+  std::map<std::string, std::string> overrides_;  // "section\nkey" in lower case
 };
 
 }  // namespace kal

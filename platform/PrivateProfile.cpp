@@ -225,11 +225,9 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
 
 }  // namespace
 
-int ProfileGetInt(const std::string& file, std::string_view section, std::string_view key,
-                  int def) {
-  const auto value = Lookup(file, section, key);
-  if (!value || value->empty()) return def;
-  std::string_view s = Trim(*value);
+int ParseProfileInt(std::string_view value, int def) {
+  if (value.empty()) return def;
+  std::string_view s = Trim(value);
   bool negative = false;
   if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
     negative = s.front() == '-';
@@ -245,16 +243,13 @@ int ProfileGetInt(const std::string& file, std::string_view section, std::string
   return static_cast<int>(std::clamp<long long>(n, INT_MIN, INT_MAX));
 }
 
-std::size_t ProfileGetString(const std::string& file, std::string_view section,
-                             std::string_view key, std::string_view def, std::string& out,
-                             std::size_t bufferSize) {
+int ProfileGetInt(const std::string& file, std::string_view section, std::string_view key,
+                  int def) {
   const auto value = Lookup(file, section, key);
-  std::string_view src;
-  if (value) {
-    src = *value;
-  } else {
-    src = def.substr(0, def.find_last_not_of(kBlanks) + 1);
-  }
+  return value ? ParseProfileInt(*value, def) : def;
+}
+
+std::size_t CutToBuffer(std::string_view src, std::string& out, std::size_t bufferSize) {
   out.clear();
   if (bufferSize == 0) return 0;
   std::size_t chars = 0;
@@ -267,6 +262,14 @@ std::size_t ProfileGetString(const std::string& file, std::string_view section,
   }
   out.assign(src.substr(0, pos));
   return chars;
+}
+
+std::size_t ProfileGetString(const std::string& file, std::string_view section,
+                             std::string_view key, std::string_view def, std::string& out,
+                             std::size_t bufferSize) {
+  const auto value = Lookup(file, section, key);
+  if (value) return CutToBuffer(*value, out, bufferSize);
+  return CutToBuffer(def.substr(0, def.find_last_not_of(kBlanks) + 1), out, bufferSize);
 }
 
 bool ProfileWriteString(const std::string& file, std::string_view section, std::string_view key,

@@ -31,6 +31,11 @@ std::size_t ProfileGetString(const std::string& file, std::string_view section,
                              std::string_view key, std::string_view def,
                              std::string& out, std::size_t bufferSize);
 
+// The value rules above applied to a text of one's own: the integer reading
+// of GetInt, and the cut of GetString (returns the characters copied).
+int ParseProfileInt(std::string_view value, int def);
+std::size_t CutToBuffer(std::string_view value, std::string& out, std::size_t bufferSize);
+
 // Sets section/key to value, creating the file and the section when needed.
 // Returns false when the file cannot be written, or when a name or the value
 // holds a line break (it would inject lines), a key holds '=' or a section ']'.

@@ -1,0 +1,45 @@
+#pragma once
+// The command line of `kalrec record`, parsed and checked.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kal {
+
+struct PauseAt {
+  double at = 0;      // running second
+  double length = 0;  // seconds
+};
+
+struct RecordOptions {
+  std::string out;
+  std::string folder;     // of `out`
+  std::string fileName;   // of `out`
+  std::string extension;  // mp4, flv, wmv, avi, mov or mkv
+  std::optional<double> seconds;
+  std::optional<int> fps;
+  std::optional<int> quality;
+  std::optional<std::string> area;  // "full", "follow" or "X,Y,W,H"
+  int regionX = 0, regionY = 0, regionW = 0, regionH = 0;
+  std::optional<std::string> sound;  // none, mic, system, both
+  bool cursor = false;
+  bool highlight = false;
+  bool ripples = false;
+  std::optional<std::string> watermarkText;
+  std::optional<std::string> watermarkImage;
+  bool camera = false;
+  std::vector<PauseAt> pauses;
+  bool stats = false;
+  bool help = false;
+};
+
+// Parses the arguments after "record". On a bad argument returns nothing
+// and puts a one-line reason into `error`.
+std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& args,
+                                                std::string& error);
+
+// Turns the options into this run's settings (never written to the file).
+void ApplyRecordOptions(const RecordOptions& o);
+
+}  // namespace kal

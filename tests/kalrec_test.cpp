@@ -1,0 +1,164 @@
+// kalrec run as a user runs it, under the harness's display.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "MediaProbe.h"
+#include "TempDir.h"
+#include "config/ConfigStore.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kKalrec = std::string(KAL_BIN_DIR) + "/kalrec";
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs kalrec with `args`, standard input from /dev/null.
+Result Kalrec(const std::vector<std::string>& args) {
+  kaltest::TempDir io;
+  std::string cmd = kKalrec;
+  for (const auto& a : args) cmd += " '" + a + "'";
+  cmd += " </dev/null >" + io / "out" + " 2>" + io / "err";
+  Result r;
+  const int s = std::system(cmd.c_str());
+  r.status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+  r.out = kaltest::ReadFile(io / "out");
+  r.err = kaltest::ReadFile(io / "err");
+  return r;
+}
+
+class KalrecTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::remove(kal::ConfigStore::Instance()->Path()); }
+  kaltest::TempDir dir;
+};
+
+void ExpectSummary(const Result& r, const std::string& file) {
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("frames=", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("file=" + file), std::string::npos) << r.out;
+}
+
+TEST_F(KalrecTest, SixSecondsAt24FramesHold144Pictures) {
+  const std::string file = dir / "six.mp4";
+  const Result r = Kalrec({"record", "--out", file, "--seconds", "6", "--fps", "24", "--sound", "none"});
+  ExpectSummary(r, file);
+  const auto info = kaltest::ProbeFile(file);
+  ASSERT_TRUE(info.opened) << info.error;
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_NEAR(static_cast<double>(v->framesDecoded), 144.0, 2.0);
+  EXPECT_NEAR(v->duration, 6.0, 0.15);
+  EXPECT_EQ(v->decodeErrors, 0);
+}
+
+TEST_F(KalrecTest, AScriptedPauseLeavesNoGap) {
+  const std::string file = dir / "paused.mkv";
+  const auto t0 = std::chrono::steady_clock::now();
+  const Result r = Kalrec({"record", "--out", file, "--seconds", "6", "--fps", "24", "--sound",
+                        "none", "--pause-at", "2:2"});
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, 8s);
+  ExpectSummary(r, file);
+  const auto info = kaltest::ProbeFile(file);
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_NEAR(static_cast<double>(v->framesDecoded), 144.0, 2.0);
+  EXPECT_NEAR(v->duration, 6.0, 0.15);
+}
+
+TEST_F(KalrecTest, SigintFinishesTheFile) {
+  const std::string file = dir / "interrupted.mp4";
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::freopen("/dev/null", "r", stdin);
+    ::freopen("/dev/null", "w", stdout);
+    ::execl(kKalrec.c_str(), kKalrec.c_str(), "record", "--out", file.c_str(), "--sound", "none",
+            "--fps", "24", nullptr);
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(3s);
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const auto info = kaltest::ProbeFile(file);
+  ASSERT_TRUE(info.opened) << info.error;
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_GT(v->framesDecoded, 40);
+  EXPECT_EQ(v->decodeErrors, 0);
+}
+
+TEST_F(KalrecTest, BadArgumentsAreRefusedInWordsAndLeaveNoFile) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"record", "--out", dir / "a.webm", "--seconds", "1"},
+      {"record", "--seconds", "1"},
+      {"record", "--out", dir / "b.mp4", "--fps", "abc"},
+      {"record", "--out", dir / "c.mp4", "--quality", "7"},
+      {"record", "--out", dir / "d.mp4", "--area", "1,2,3"},
+      {"record", "--out", dir / "e.mp4", "--sound", "loud"},
+      {"record", "--out", dir / "f.mp4", "--bogus"},
+      {"record", "--out", dir / "missing/g.mp4", "--seconds", "1"},
+      {"frobnicate"},
+  };
+  for (const auto& args : cases) {
+    const Result r = Kalrec(args);
+    EXPECT_NE(r.status, 0) << args.back();
+    EXPECT_EQ(r.err.rfind("kalrec: ", 0), 0u) << r.err;
+  }
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST_F(KalrecTest, ConfigRoundTripsAndRecordLeavesItUntouched) {
+  EXPECT_EQ(Kalrec({"config", "get", "global", "video-framerate"}).out, "24\n");
+  EXPECT_EQ(Kalrec({"config", "set", "global", "video-framerate", "30"}).status, 0);
+  EXPECT_EQ(Kalrec({"config", "get", "GLOBAL", "video-framerate"}).out, "30\n");
+  EXPECT_EQ(Kalrec({"config", "set", "mouse-effect", "mouse-check", "0"}).status, 0);
+  const Result unknown = Kalrec({"config", "set", "global", "no-such-key", "1"});
+  EXPECT_NE(unknown.status, 0);
+  EXPECT_NE(unknown.err.find("unknown key"), std::string::npos);
+  const Result list = Kalrec({"config", "list"});
+  EXPECT_NE(list.out.find("global video-framerate=30\n"), std::string::npos);
+  EXPECT_NE(list.out.find("suspend right=50\n"), std::string::npos);
+
+  const std::string before = kaltest::ReadFile(kal::ConfigStore::Instance()->Path());
+  const Result r = Kalrec({"record", "--out", dir / "cfg.mkv", "--seconds", "1", "--fps", "10",
+                        "--area", "0,0,320,240", "--sound", "none", "--cursor", "--watermark-text",
+                        "a:b"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(kaltest::ReadFile(kal::ConfigStore::Instance()->Path()), before);
+  const auto info = kaltest::ProbeFile(dir / "cfg.mkv");
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(v->width, 320);
+  EXPECT_EQ(v->height, 240);
+}
+
+TEST_F(KalrecTest, DevicesAndVersion) {
+  const Result d = Kalrec({"devices"});
+  EXPECT_EQ(d.status, 0);
+  EXPECT_NE(d.out.find("screen: 1920x1080\n"), std::string::npos) << d.out;
+  EXPECT_NE(d.out.find("system-sound: "), std::string::npos);
+  EXPECT_EQ(Kalrec({"--version"}).out.rfind("kalrec ", 0), 0u);
+  for (const char* c : {"record", "config", "devices"})
+    EXPECT_NE(Kalrec({c, "--help"}).out.find("usage: kalrec"), std::string::npos) << c;
+}
+
+}  // namespace
