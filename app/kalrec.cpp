@@ -182,6 +182,8 @@ int Record(const std::vector<std::string>& args) {
   clicks.Stop();
   if (!rec.WaitFinished(std::chrono::seconds(120))) return Fail("the file could not be finished");
   const kal::RecorderStats s = rec.Stats();
+  if (o.stats && s.firstPictureMicros >= 0)
+    std::fprintf(stderr, "first picture %.0f ms after the start\n", s.firstPictureMicros / 1000.0);
   std::printf("frames=%lld dropped=%lld seconds=%.2f file=%s\n",
               static_cast<long long>(s.picturesEncoded), static_cast<long long>(s.picturesDropped),
               running, rec.FilePath().c_str());

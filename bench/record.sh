@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Recording benchmark: KalRecorder's engine against `ffmpeg -f x11grab` with
+# Recording benchmark: kalrec against `ffmpeg -f x11grab` with
 # the same encoder settings, one after the other on one private Xvfb showing
 # moving content. Prints a table and, last, cpu_ratio=kalrec/ffmpeg for
 # 1080p30 (the 720p60 run is reported in the table).
@@ -25,6 +25,7 @@ xvfb_pid=$(pgrep -n -x Xvfb || true)
 hz=$(getconf CLK_TCK)
 
 rows=()
+firsts=()
 run_case() {  # WIDTH HEIGHT FPS
   local w=$1 h=$2 fps=$3 frames="$work/frames-$1x$2.bgra"
   [ -s "$frames" ] || ffmpeg -v error -f lavfi -i "testsrc2=size=${w}x${h}:rate=$fps" \
@@ -38,9 +39,12 @@ run_case() {  # WIDTH HEIGHT FPS
     p0=$(cpu_ticks "$painter")
     x0=$(cpu_ticks "$xvfb_pid")
     if [ "$who" = kalrec ]; then
-      /usr/bin/time -f "%U %S %M" -o "$work/time" "$bin/kal_bench_record" "$out" "$seconds" "$fps" 1 \
-        "$w" "$h" >"$log" 2>&1
+      /usr/bin/time -f "%U %S %M" -o "$work/time" "$bin/kalrec" record --out "$out" \
+        --seconds "$seconds" --fps "$fps" --quality 1 --sound none --area "0,0,$w,$h" --stats \
+        </dev/null >"$log" 2>&1
       dropped=$(grep -o 'dropped=[0-9]*' "$log" | tail -n1 | cut -d= -f2)
+      first=$(grep -o 'first picture [0-9]* ms' "$log" | grep -o '[0-9]*' || echo "?")
+      firsts+=("${w}x${h}@$fps: first picture ${first} ms after Run")
     else
       /usr/bin/time -f "%U %S %M" -o "$work/time" ffmpeg -y -nostdin -f x11grab -framerate "$fps" \
         -video_size "${w}x${h}" -i "$DISPLAY" -t "$seconds" -c:v libx264 -preset ultrafast \
@@ -74,4 +78,5 @@ run_case 1280 720 60
 printf '%-7s %-10s %8s %9s %8s %8s %7s %10s %8s %8s\n' recorder case cpu_s/s peak_MB pictures \
   expected dropped bytes content xserver
 printf '%s\n' "${rows[@]}"
+printf '%s\n' "${firsts[@]}"
 awk -v a="$cpu_kalrec_30" -v b="$cpu_ffmpeg_30" 'BEGIN {printf "cpu_ratio=%.2f\n", a / b}'

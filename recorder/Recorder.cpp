@@ -4,6 +4,10 @@
 
 #include <glog/logging.h>
 
+extern "C" {
+#include <libavutil/time.h>
+}
+
 #include "config/ConfigKeys.h"
 #include "recorder/Trace.h"
 
@@ -52,6 +56,8 @@ void Recorder::ResetSession() {
   picturesDropped_ = 0;
   picturesEncoded_ = 0;
   audioFramesEncoded_ = 0;
+  firstRunAt_ = 0;
+  firstPictureMicros_ = -1;
   packetQueue_.Clear();
   state_ = kIdle;
   const platform::ScreenSize screen = platform::QueryScreenSize();
@@ -164,6 +170,8 @@ void Recorder::StartThreads() {
 
 int Recorder::Run() {
   state_ = kRecording;
+  std::int64_t unset = 0;
+  firstRunAt_.compare_exchange_strong(unset, av_gettime_relative());
   {
     std::lock_guard<std::mutex> read(readGateLock_);
     std::lock_guard<std::mutex> encode(encodeGateLock_);
@@ -273,6 +281,7 @@ RecorderStats Recorder::Stats() const {
   s.picturesDropped = picturesDropped_;
   s.picturesEncoded = picturesEncoded_;
   s.audioFramesEncoded = audioFramesEncoded_;
+  s.firstPictureMicros = firstPictureMicros_;
   s.packetQueueDepth = packetQueue_.Size();
   s.videoFifoDepth = videoFifo_.Depth();
   return s;

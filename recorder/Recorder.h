@@ -230,6 +230,8 @@ class Recorder {
   std::atomic<std::int64_t> picturesDropped_{0};
   std::atomic<std::int64_t> picturesEncoded_{0};
   std::atomic<std::int64_t> audioFramesEncoded_{0};
+  std::atomic<std::int64_t> firstRunAt_{0};  // microseconds, monotonic; 0 before Run
+  std::atomic<std::int64_t> firstPictureMicros_{-1};
 
   std::vector<std::thread> workers_;
   std::thread finisher_;

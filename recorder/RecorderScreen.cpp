@@ -5,6 +5,10 @@
 
 #include <glog/logging.h>
 
+extern "C" {
+#include <libavutil/time.h>
+}
+
 #include "config/ConfigKeys.h"
 #include "recorder/CaptureGeometry.h"
 #include "recorder/CursorEffects.h"
@@ -150,6 +154,8 @@ void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorSta
     py = p.pictureY;
   }
   const bool grabbed = grabber_.Grab();
+  if (firstPictureMicros_ < 0 && firstRunAt_ > 0)
+    firstPictureMicros_ = av_gettime_relative() - firstRunAt_;
   if (grabbed && cursor.valid) {
     effects.Draw(grabber_.Pixels(), videoWidth_, videoHeight_, grabber_.Stride(), px, py,
                  cursor.image);

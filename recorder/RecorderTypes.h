@@ -32,6 +32,7 @@ struct RecorderStats {
   std::int64_t picturesDropped = 0;
   std::int64_t picturesEncoded = 0;
   std::int64_t audioFramesEncoded = 0;
+  std::int64_t firstPictureMicros = -1;  // from the first Run to the first grab
   int packetQueueDepth = 0;
   int videoFifoDepth = 0;
 };
