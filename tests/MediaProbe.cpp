@@ -62,6 +62,33 @@ void Drain(AVCodecContext* c, AVFrame* frame, StreamInfo& info,
   }
 }
 
+// Decodes every packet of the file's best stream of `type`; `opened` sees
+// the decoder first. False when the file or stream cannot be opened.
+bool DecodeBestStream(const std::string& path, AVMediaType type,
+                      const std::function<void(AVCodecContext*)>& opened,
+                      const std::function<void(AVFrame*)>& onFrame) {
+  InputPtr ic = Open(path, nullptr);
+  if (!ic) return false;
+  const int index = av_find_best_stream(ic.get(), type, -1, -1, nullptr, 0);
+  if (index < 0) return false;
+  CodecPtr c = OpenDecoder(ic->streams[index]);
+  if (!c) return false;
+  if (opened) opened(c.get());
+  StreamInfo counts;
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  while (av_read_frame(ic.get(), pkt) >= 0) {
+    if (pkt->stream_index == index && avcodec_send_packet(c.get(), pkt) >= 0)
+      Drain(c.get(), frame, counts, onFrame);
+    av_packet_unref(pkt);
+  }
+  avcodec_send_packet(c.get(), nullptr);
+  Drain(c.get(), frame, counts, onFrame);
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  return true;
+}
+
 }  // namespace
 
 const StreamInfo* MediaInfo::Find(AVMediaType type) const {
@@ -131,16 +158,9 @@ MediaInfo ProbeFile(const std::string& path, bool decode) {
 std::vector<RgbPicture> DecodePictures(const std::string& path,
                                        const std::function<bool(int)>& wanted) {
   std::vector<RgbPicture> out;
-  InputPtr ic = Open(path, nullptr);
-  if (!ic) return out;
-  const int vi = av_find_best_stream(ic.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (vi < 0) return out;
-  CodecPtr c = OpenDecoder(ic->streams[vi]);
-  if (!c) return out;
-  StreamInfo counts;
   int index = 0;
   SwsContext* sws = nullptr;
-  const auto onFrame = [&](AVFrame* f) {
+  DecodeBestStream(path, AVMEDIA_TYPE_VIDEO, {}, [&](AVFrame* f) {
     if (wanted(index)) {
       RgbPicture pic;
       pic.index = index;
@@ -156,19 +176,8 @@ std::vector<RgbPicture> DecodePictures(const std::string& path,
       out.push_back(std::move(pic));
     }
     ++index;
-  };
-  AVPacket* pkt = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  while (av_read_frame(ic.get(), pkt) >= 0) {
-    if (pkt->stream_index == vi && avcodec_send_packet(c.get(), pkt) >= 0)
-      Drain(c.get(), frame, counts, onFrame);
-    av_packet_unref(pkt);
-  }
-  avcodec_send_packet(c.get(), nullptr);
-  Drain(c.get(), frame, counts, onFrame);
+  });
   sws_freeContext(sws);
-  av_frame_free(&frame);
-  av_packet_free(&pkt);
   return out;
 }
 
@@ -184,37 +193,26 @@ namespace kaltest {
 
 std::vector<float> DecodeAudio(const std::string& path, int* rate) {
   std::vector<float> out;
-  InputPtr ic = Open(path, nullptr);
-  if (!ic) return out;
-  const int ai = av_find_best_stream(ic.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-  if (ai < 0) return out;
-  CodecPtr c = OpenDecoder(ic->streams[ai]);
-  if (!c) return out;
-  if (rate) *rate = c->sample_rate;
-  StreamInfo counts;
-  const auto onFrame = [&](AVFrame* f) {
-    const int ch = f->ch_layout.nb_channels;
-    for (int i = 0; i < f->nb_samples; ++i) {
-      float sum = 0;
-      for (int k = 0; k < ch; ++k) {
-        if (f->format == AV_SAMPLE_FMT_FLTP) sum += reinterpret_cast<float*>(f->extended_data[k])[i];
-        else if (f->format == AV_SAMPLE_FMT_FLT) sum += reinterpret_cast<float*>(f->data[0])[i * ch + k];
-        else if (f->format == AV_SAMPLE_FMT_S16) sum += reinterpret_cast<int16_t*>(f->data[0])[i * ch + k] / 32768.f;
-      }
-      out.push_back(sum / ch);
-    }
-  };
-  AVPacket* pkt = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  while (av_read_frame(ic.get(), pkt) >= 0) {
-    if (pkt->stream_index == ai && avcodec_send_packet(c.get(), pkt) >= 0)
-      Drain(c.get(), frame, counts, onFrame);
-    av_packet_unref(pkt);
-  }
-  avcodec_send_packet(c.get(), nullptr);
-  Drain(c.get(), frame, counts, onFrame);
-  av_frame_free(&frame);
-  av_packet_free(&pkt);
+  DecodeBestStream(
+      path, AVMEDIA_TYPE_AUDIO,
+      [rate](AVCodecContext* c) {
+        if (rate) *rate = c->sample_rate;
+      },
+      [&out](AVFrame* f) {
+        const int ch = f->ch_layout.nb_channels;
+        for (int i = 0; i < f->nb_samples; ++i) {
+          float sum = 0;
+          for (int k = 0; k < ch; ++k) {
+            if (f->format == AV_SAMPLE_FMT_FLTP)
+              sum += reinterpret_cast<float*>(f->extended_data[k])[i];
+            else if (f->format == AV_SAMPLE_FMT_FLT)
+              sum += reinterpret_cast<float*>(f->data[0])[i * ch + k];
+            else if (f->format == AV_SAMPLE_FMT_S16)
+              sum += reinterpret_cast<int16_t*>(f->data[0])[i * ch + k] / 32768.f;
+          }
+          out.push_back(sum / ch);
+        }
+      });
   return out;
 }
 
