@@ -62,6 +62,9 @@ class Recorder {
 
   // Tests: record from this FFmpeg input instead of the first camera
   // (for example "lavfi" with "testsrc=size=640x480:rate=15").
+  // Tests: the encode thread takes no turns while held, as if the disk or
+  // the encoder had stalled.
+  void HoldEncoderForTesting(bool hold) { encodeHeld_ = hold; }
   void SetCameraInputForTesting(const std::string& format, const std::string& url) {
     cameraFormatOverride_ = format;
     cameraUrlOverride_ = url;
@@ -189,6 +192,7 @@ class Recorder {
   std::atomic<bool> speakerReady_{false};
   std::atomic<bool> audioReady_{false};
   std::atomic<bool> speakerActive_{false};
+  std::atomic<bool> encodeHeld_{false};
 
   // Gates: each guards `capturing_` for one waiting thread.
   std::mutex readGateLock_;

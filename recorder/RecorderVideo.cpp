@@ -191,6 +191,10 @@ void Recorder::EncodeThread() {
   EncodeBuffers b;
   b.picture.resize(static_cast<size_t>(videoFifo_.PictureSize()));
   while (WaitEncodeGate()) {
+    if (encodeHeld_) {
+      std::this_thread::sleep_for(kEncodeFifoWait);
+      continue;
+    }
     if (VideoAhead()) {
       AudioTurn(false);
     } else {

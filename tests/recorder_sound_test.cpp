@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "MediaProbe.h"
+#include "app/LogSetup.h"
 #include "Subprocess.h"
 #include "TempDir.h"
 #include "XTestScreen.h"
@@ -268,6 +269,106 @@ TEST_F(SpeechTest, NoiseIsSuppressed) {
   const double out = kaltest::Rms(recorded, recorded.size() / 3);
   EXPECT_GT(in, 0.05);
   EXPECT_LT(out, in * 0.3) << "noise in " << in << " out " << out;
+}
+
+}  // namespace
+
+namespace {
+
+// A flash on the screen and a beep at the same moment, before and after a
+// pause: the sound must keep its place against the picture. The harness's
+// own delay from paplay to the recording is the same for both markers, so
+// the difference of the two offsets is what the pause did.
+class MarkerTest : public SoundTest {};
+
+// Rising edges: indexes where `level(i)` goes above `threshold` after at
+// least `quiet` indexes below it.
+template <typename F>
+std::vector<size_t> RisingEdges(size_t n, F level, double threshold, size_t quiet) {
+  std::vector<size_t> edges;
+  size_t below = quiet;
+  for (size_t i = 0; i < n; ++i) {
+    if (level(i) > threshold) {
+      if (below >= quiet) edges.push_back(i);
+      below = 0;
+    } else {
+      ++below;
+    }
+  }
+  return edges;
+}
+
+TEST_F(MarkerTest, SoundAndPictureStayTogetherAcrossAPause) {
+  constexpr int kFps = 60;
+  ASSERT_TRUE(kaltest::Run("ffmpeg -v error -y -f lavfi -i sine=frequency=1000:duration=0.15 -ac 2 " +
+                           (dir / "beep.wav")));
+  kal::cfg::Write(kal::cfg::kVoiceSource, 2);
+  kal::cfg::Write(kal::cfg::kUserDefinedRegionCheck, 1);
+  kal::cfg::Write(kal::cfg::kRegionWidth, 320);
+  kal::cfg::Write(kal::cfg::kRegionHeight, 240);
+  screen.Fill(0, 0, 400, 300, 0x000000);
+  const auto marker = [&] {
+    Subprocess beep({"paplay", "--latency-msec=20", dir / "beep.wav"});
+    screen.Fill(0, 0, 400, 300, 0xFFFFFF);
+    std::this_thread::sleep_for(300ms);
+    screen.Fill(0, 0, 400, 300, 0x000000);
+    beep.Wait();
+  };
+  const std::string file = "marker.mkv";
+  ASSERT_EQ(rec.Start(file, dir.path(), "mkv", kFps, 1), 0);
+  rec.Run();
+  std::this_thread::sleep_for(2000ms);
+  marker();
+  std::this_thread::sleep_for(700ms);
+  rec.Pause();
+  std::this_thread::sleep_for(2000ms);
+  rec.Run();
+  std::this_thread::sleep_for(1000ms);
+  marker();
+  std::this_thread::sleep_for(1000ms);
+  rec.Stop();
+  ASSERT_TRUE(rec.WaitFinished(20s));
+
+  const auto pics = kaltest::DecodePictures(dir / file, [](int) { return true; });
+  const auto flashes = RisingEdges(
+      pics.size(), [&](size_t i) { return double(pics[i].At(160, 120).g); }, 128, 6);
+  int rate = 0;
+  const auto samples = kaltest::DecodeAudio(dir / file, &rate);
+  const size_t block = static_cast<size_t>(rate / 1000);  // 1 ms
+  const auto beeps = RisingEdges(
+      samples.size() / block,
+      [&](size_t i) { return kaltest::Rms(samples, i * block, (i + 1) * block); }, 0.03, 100);
+  ASSERT_EQ(flashes.size(), 2u);
+  ASSERT_EQ(beeps.size(), 2u);
+  const double before = beeps[0] / 1000.0 - flashes[0] / double(kFps);
+  const double after = beeps[1] / 1000.0 - flashes[1] / double(kFps);
+  std::printf("marker offsets: %.3f s before the pause, %.3f s after it\n", before, after);
+  EXPECT_LT(std::abs(after - before), 0.040)
+      << "offset before the pause " << before << " s, after it " << after << " s";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SoundTest, AFullMicrophoneFifoIsLoggedAndStopEndsPromptly) {
+  kaltest::TempDir logs;
+  kal::LogSession log("recorder_sound_test", logs.path());
+  kal::cfg::Write(kal::cfg::kVoiceSource, 1);
+  kal::cfg::Write(kal::cfg::kMicrophoneCheck, 0);
+  ASSERT_EQ(rec.Start("full.mkv", dir.path(), "mkv", 10, 1), 0);
+  rec.Run();
+  rec.HoldEncoderForTesting(true);
+  std::this_thread::sleep_for(7500ms);  // the FIFO holds 6 s
+  const auto t0 = std::chrono::steady_clock::now();
+  rec.Stop();
+  ASSERT_TRUE(rec.WaitFinished(10s));
+  // The finaliser's own 800 ms and the trailer, no more.
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 3s);
+  std::string text;
+  for (const auto& e : fs::directory_iterator(logs.path()))
+    if (e.is_regular_file()) text += kaltest::ReadFile(e.path().string());
+  EXPECT_NE(text.find("audio fifo space is not enough"), std::string::npos);
 }
 
 }  // namespace

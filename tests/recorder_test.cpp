@@ -342,3 +342,25 @@ TEST_F(RecorderTest, UnwritableFolderFailsTheStartAndLeavesNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// The harness runs this program without any sound server.
+TEST_F(RecorderTest, WithoutASoundServerTheTrackIsSilenceAndNothingHangs) {
+  kal::cfg::Write(kal::cfg::kVoiceSource, 0);
+  const auto t0 = std::chrono::steady_clock::now();
+  ASSERT_EQ(rec.Start("nosound.mkv", dir.path(), "mkv", 24, 1), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 3s);
+  rec.Run();
+  std::this_thread::sleep_for(1500ms);
+  rec.Stop();
+  ASSERT_TRUE(rec.WaitFinished(10s));
+  const auto info = ProbeFile(dir / "nosound.mkv");
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  const auto* a = info.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(v && a);
+  EXPECT_NEAR(a->duration, v->duration, 0.1);
+  EXPECT_LT(kaltest::Rms(kaltest::DecodeAudio(dir / "nosound.mkv")), 1e-6);
+}
+
+}  // namespace
