@@ -34,6 +34,7 @@ extern "C" {
 #include "recorder/CaptureDevices.h"
 #include "recorder/ClickFlags.h"
 #include "recorder/Recorder.h"
+#include "recorder/Recovery.h"
 #include "recorder/Trace.h"
 
 namespace {
@@ -122,6 +123,9 @@ int Record(const std::vector<std::string>& args) {
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
 
+  for (const std::string& file : kal::RecoverUnfinishedRecordings(o.folder))
+    std::fprintf(stderr, "kalrec: recovered an unfinished recording into %s\n", file.c_str());
+
   NoOwner owner;
   kal::Recorder rec(&owner);
   const int ret = rec.Start(o.fileName, o.folder, o.extension, fps, quality);
@@ -152,6 +156,7 @@ int Record(const std::vector<std::string>& args) {
     const auto now = Clock::now();
     running = runningBefore + (paused ? 0 : std::chrono::duration<double>(now - since).count());
     if (g_stop || QuitTyped() || (o.seconds && running >= *o.seconds)) break;
+    if (rec.State() == kal::kStopped) break;  // ended by itself (see Failure)
     if (!paused && nextPause < pauses.size() && running >= pauses[nextPause].at) {
       rec.Pause();
       paused = true;
@@ -181,6 +186,8 @@ int Record(const std::vector<std::string>& args) {
   rec.Stop();
   clicks.Stop();
   if (!rec.WaitFinished(std::chrono::seconds(120))) return Fail("the file could not be finished");
+  if (const std::string failure = rec.Failure(); !failure.empty())
+    return Fail("the recording stopped: " + failure + "; what was recorded is in " + rec.FilePath());
   const kal::RecorderStats s = rec.Stats();
   if (o.stats && s.firstPictureMicros >= 0)
     std::fprintf(stderr, "first picture %.0f ms after the start\n", s.firstPictureMicros / 1000.0);

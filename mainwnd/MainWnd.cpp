@@ -8,6 +8,7 @@
 #include <QSlider>
 #include <QStackedWidget>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <ctime>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "config/UserFolders.h"
 #include "platform/X11ClickListener.h"
 #include "recorder/ClickFlags.h"
+#include "recorder/Recovery.h"
 #include "ui/NoticeBoxes.h"
 
 namespace kal {
@@ -132,7 +134,18 @@ void CMainWnd::InitWindow() {
   FindControl<QStackedWidget>("main-tab")->setCurrentIndex(0);
   RestoreRecordPage();
   outputFolder_ = ResolveOutputFolder();
+  const auto recovered = RecoverUnfinishedRecordings(outputFolder_);
   FillRecordedList();
+  if (!recovered.empty()) {
+    // Told once the window is up, not in the middle of building it.
+    QString names;
+    for (const auto& f : recovered)
+      names += "\n" + QString::fromStdString(std::filesystem::path(f).filename().string());
+    QTimer::singleShot(0, this, [this, names] {
+      ui::PromptBoxDialog box(this, "上次录制意外中断，已恢复录制文件：" + names);
+      box.ShowModal();
+    });
+  }
   ShowRecordButtons(false);
   recorder_ = std::make_unique<Recorder>(poster_.get());
 }
@@ -312,6 +325,16 @@ void CMainWnd::HandleCustomMessage(unsigned message, std::uintptr_t wParam, std:
     case WMU_RECORD_SECONDS:
       FindControl<QLabel>("recordTimeText")->setText(QString::fromStdString(TimeText(lParam)));
       break;
+    case WMU_RECORD_FAILED: {
+      // The engine has already stopped; bring the window back to idle.
+      StopRecording();
+      KillTimer(TIMER_TRAY_BLINK);
+      ShowRecordButtons(false);
+      SetTimer(TIMER_RECORDING_DONE, 100);
+      ui::PromptBoxDialog box(this, QString("录制已停止：%1").arg(QString::fromStdString(recorder_->Failure())));
+      box.ShowModal();
+      break;
+    }
     case WMU_RECORD_START: StartOrResume(); break;
     case WMU_RECORD_PAUSE: PauseRecording(); break;
     case WMU_RECORD_STOP: StopRecording(); break;

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "config/ConfigKeys.h"
+#include "recorder/Recovery.h"
 #include "recorder/Trace.h"
 
 namespace kal {
@@ -49,6 +50,12 @@ void Recorder::ResetSession() {
   audioReady_ = false;
   speakerActive_ = false;
   micDone_ = false;
+  writeFailed_ = false;
+  writeErrorsInARow_ = 0;
+  {
+    std::lock_guard<std::mutex> lock(failureLock_);
+    failure_.clear();
+  }
   speakerDone_ = false;
   audioMuted_ = false;
   fileCreated_ = false;
@@ -231,7 +238,9 @@ void Recorder::FinishThread() {
     const int ret = av_write_trailer(output_.get());
     if (ret < 0) LOG(ERROR) << "av_write_trailer error";
   }
-  FreeSession();
+  FreeSession();  // closes the file
+  if (fileCreated_ && ::rename(PartPath().c_str(), fileName_.c_str()) != 0)
+    LOG(ERROR) << "cannot rename " << PartPath() << " to " << fileName_;
   {
     std::lock_guard<std::mutex> lock(finishLock_);
     finished_ = true;
@@ -268,12 +277,38 @@ void Recorder::FreeSession() {
   grabber_.Release();
 }
 
+std::string Recorder::PartPath() const { return fileName_ + kPartSuffix; }
+
 void Recorder::DiscardFile() {
-  if (fileCreated_) ::unlink(fileName_.c_str());
+  if (fileCreated_) ::unlink(PartPath().c_str());
   fileCreated_ = false;
 }
 
 std::string Recorder::FilePath() const { return fileName_; }
+
+std::string Recorder::Failure() const {
+  std::lock_guard<std::mutex> lock(failureLock_);
+  return failure_;
+}
+
+// A file that cannot be written any more (disk full, folder removed) ends
+// the recording: what was written stays playable, and the owner is told.
+void Recorder::NoteWriteResult(int ret) {
+  constexpr int kWriteErrorsUntilStop = 5;
+  if (ret >= 0) {
+    writeErrorsInARow_ = 0;
+    return;
+  }
+  if (++writeErrorsInARow_ < kWriteErrorsUntilStop || writeFailed_) return;
+  {
+    std::lock_guard<std::mutex> lock(failureLock_);
+    failure_ = ret == AVERROR(ENOSPC) ? "the disk is full" : "the file cannot be written: " + AvError(ret);
+  }
+  LOG(ERROR) << "recording ends by itself: " << Failure();
+  writeFailed_ = true;
+  Stop();
+  if (owner_) owner_->Post(WMU_RECORD_FAILED, 0, 0);
+}
 
 RecorderStats Recorder::Stats() const {
   RecorderStats s;

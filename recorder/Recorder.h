@@ -52,6 +52,9 @@ class Recorder {
   // session is being completed.
   bool WaitFinished(std::chrono::milliseconds timeout);
 
+  // Why the last session ended by itself (empty when it did not). Any thread.
+  std::string Failure() const;
+
   // Full path of the session's file (after Start).
   std::string FilePath() const;
   int VideoWidth() const { return videoWidth_; }
@@ -89,6 +92,7 @@ class Recorder {
   void StartThreads();
   void FreeSession();
   void DiscardFile();
+  std::string PartPath() const;
 
   // Worker threads.
   void ScreenReadThread();
@@ -116,6 +120,7 @@ class Recorder {
   bool EncodeAudio(AVFrame* frame);
   void WriteVideoPacket(AVPacket* packet);
   void WriteAudioPacket(AVPacket* packet);
+  void NoteWriteResult(int ret);
   void FinishEncoding(EncodeBuffers& b);
   bool ConvertPicture(AVFrame* decoded, std::uint8_t* planes[3], int linesizes[3]);
 
@@ -193,6 +198,10 @@ class Recorder {
   std::atomic<bool> audioReady_{false};
   std::atomic<bool> speakerActive_{false};
   std::atomic<bool> encodeHeld_{false};
+  std::atomic<bool> writeFailed_{false};
+  int writeErrorsInARow_ = 0;  // encode thread only
+  mutable std::mutex failureLock_;
+  std::string failure_;
 
   // Gates: each guards `capturing_` for one waiting thread.
   std::mutex readGateLock_;

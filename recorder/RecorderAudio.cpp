@@ -144,7 +144,8 @@ int Recorder::SetupAudioEncoder() {
   AVFormatContext* oc = output_.get();
   if (!(oc->oformat->flags & AVFMT_NOFILE)) {
     // An unwritable folder must fail the start, not record into nothing.
-    const int ret = avio_open(&oc->pb, fileName_.c_str(), AVIO_FLAG_WRITE);
+    // Written under a temporary name until finished (see Recovery.h).
+    const int ret = avio_open(&oc->pb, PartPath().c_str(), AVIO_FLAG_WRITE);
     if (ret < 0) {
       LOG(ERROR) << "cannot open the output file " << fileName_ << ": " << AvError(ret);
       return -1;
@@ -171,7 +172,17 @@ int Recorder::SetupAudioEncoder() {
   }
   if (avcodec_parameters_from_context(audioStream_->codecpar, c) < 0) return -1;
   av_dump_format(oc, 0, fileName_.c_str(), 1);
-  return avformat_write_header(oc, nullptr) < 0 ? -1 : 0;
+  // Each packet reaches the file at once, and MP4/MOV are written in
+  // fragments of at most one key-frame interval: a killed recording keeps
+  // all but its last two seconds.
+  oc->flags |= AVFMT_FLAG_FLUSH_PACKETS;
+  AVDictionary* opts = nullptr;
+  if (extension_ == "mp4" || extension_ == "mov") {
+    av_dict_set(&opts, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
+  }
+  const int ret = avformat_write_header(oc, &opts);
+  av_dict_free(&opts);
+  return ret < 0 ? -1 : 0;
 }
 
 namespace {
@@ -314,8 +325,9 @@ void Recorder::WriteAudioPacket(AVPacket* packet) {
   packet->duration = av_rescale_q(audioSamplesOut_, sampleBase, audioStream_->time_base) - pts;
   lastAudioPts_ = pts;
   ++audioFramesEncoded_;
-  const int ret = av_interleaved_write_frame(output_.get(), packet);
-  if (ret < 0) LOG(ERROR) << "write audio frame err,ret= " << ret;
+  const int ret = writeFailed_ ? -1 : av_interleaved_write_frame(output_.get(), packet);
+  if (ret < 0 && !writeFailed_) LOG(ERROR) << "write audio frame err,ret= " << ret;
+  NoteWriteResult(ret);
 }
 
 }  // namespace kal

@@ -26,6 +26,10 @@ class MessagePoster {
   virtual void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
 
+// wParam 0, lParam 0: the recording ended by itself because its file could
+// not be written (disk full, folder gone); Recorder::Failure() says why.
+inline constexpr unsigned WMU_RECORD_FAILED = kWmUser + 821;
+
 // Counters of the running or last session, for statistics lines.
 struct RecorderStats {
   std::int64_t picturesGrabbed = 0;

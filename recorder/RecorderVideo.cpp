@@ -1,6 +1,7 @@
 // The video side: output context and H.264 encoder, the decode thread that
 // turns source packets into yuv420p pictures, and the encode thread.
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -83,7 +84,8 @@ int Recorder::SetupOutput() {
   c->rc_max_rate = static_cast<std::int64_t>(rate * 1.5);
   c->flags |= AV_CODEC_FLAG_QSCALE;
   c->max_b_frames = 0;
-  c->gop_size = 70;
+  // A key picture at least every 2 s bounds what a crash can cost.
+  c->gop_size = std::min(70, 2 * frameRate_);
   c->qmin = 10;
   c->qmax = 51;
   c->qcompress = 0.6f;
@@ -265,9 +267,9 @@ void Recorder::WriteVideoPacket(AVPacket* packet) {
   }
   lastVideoPts_ = packet->pts;
   ++picturesEncoded_;
-  if (av_interleaved_write_frame(output_.get(), packet) < 0) {
-    LOG(ERROR) << "drop frame pkt:" << frameIndex_;
-  }
+  const int ret = writeFailed_ ? -1 : av_interleaved_write_frame(output_.get(), packet);
+  if (ret < 0 && !writeFailed_) LOG(ERROR) << "drop frame pkt:" << frameIndex_;
+  NoteWriteResult(ret);
   const auto seconds =
       static_cast<std::int64_t>(lastVideoPts_ * av_q2d(videoStream_->time_base));
   if (seconds != lastSecondsPosted_) {
@@ -279,6 +281,7 @@ void Recorder::WriteVideoPacket(AVPacket* packet) {
 // After a stop: encode the pictures still queued, let the encoder give up
 // what it holds, and bring the sound up to the end of the picture.
 void Recorder::FinishEncoding(EncodeBuffers& b) {
+  if (writeFailed_) return;  // nothing more reaches the file
   // The audio encoder gives its first packet one frame late; more fruitless
   // turns than this in a row mean it gives nothing at all.
   constexpr int kMaxFruitlessAudioTurns = 4;

@@ -1,0 +1,138 @@
+// What the user recorded is not lost: a killed recording stays decodable and
+// is made a normal file at the next start; a full disk ends the recording
+// with a playable file and a reason.
+
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "MediaProbe.h"
+#include "TempDir.h"
+#include "XTestScreen.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kKalrec = std::string(KAL_BIN_DIR) + "/kalrec";
+
+pid_t StartKalrec(const std::vector<std::string>& args, const std::string& errFile) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::freopen("/dev/null", "r", stdin);
+    ::freopen("/dev/null", "w", stdout);
+    ::freopen(errFile.c_str(), "w", stderr);
+    std::vector<char*> argv{const_cast<char*>(kKalrec.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(kKalrec.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+int WaitExit(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Keeps the screen changing so that the encoder has something to write.
+class MovingContent {
+ public:
+  MovingContent() : thread_([this] { Paint(); }) {}
+  ~MovingContent() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  void Paint() {
+    kaltest::XTestScreen screen;
+    std::mt19937 rng(7);
+    while (!stop_) {
+      for (int i = 0; i < 200; ++i)
+        screen.Fill(static_cast<int>(rng() % 1900), static_cast<int>(rng() % 1060), 20, 20,
+                    rng() & 0xFFFFFF);
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+class KilledRecordingTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(KilledRecordingTest, KeepsAllButTheLastSecondsAndIsRecoveredAtTheNextStart) {
+  kaltest::TempDir dir;
+  MovingContent content;
+  const std::string file = dir / (std::string("killed.") + GetParam());
+  const pid_t pid = StartKalrec({"record", "--out", file, "--fps", "24", "--sound", "none"},
+                                dir / "err.txt");
+  std::this_thread::sleep_for(5s);
+  ::kill(pid, SIGKILL);
+  WaitExit(pid);
+  ASSERT_FALSE(fs::exists(file));
+  ASSERT_TRUE(fs::exists(file + ".part")) << "the unfinished recording is recognisable";
+  const auto left = kaltest::ProbeFile(file + ".part");
+  ASSERT_TRUE(left.opened) << left.error;
+  const auto* v = left.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_GE(v->framesDecoded, 3 * 24) << "at least 3 of the 5 seconds decode";
+  EXPECT_EQ(v->decodeErrors, 0);
+
+  // The next recording into the folder makes it a normal file first.
+  const pid_t next = StartKalrec({"record", "--out", dir / "next.mkv", "--seconds", "1",
+                                  "--sound", "none"},
+                                 dir / "err2.txt");
+  EXPECT_EQ(WaitExit(next), 0);
+  EXPECT_NE(kaltest::ReadFile(dir / "err2.txt").find("recovered an unfinished recording"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(file + ".part"));
+  const auto fixed = kaltest::ProbeFile(file);
+  ASSERT_TRUE(fixed.opened) << fixed.error;
+  const auto* fv = fixed.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(fv, nullptr);
+  EXPECT_GE(fv->framesDecoded, 3 * 24);
+  EXPECT_GE(fv->duration, 3.0);
+  EXPECT_EQ(fv->decodeErrors, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, KilledRecordingTest,
+                         ::testing::Values("mp4", "mov", "mkv", "flv"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST(FullDiskTest, EndsTheRecordingWithAPlayableFileAndAReason) {
+  kaltest::TempDir dir;
+  const std::string small = dir / "small";
+  fs::create_directory(small);
+  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=3m") != 0)
+    GTEST_SKIP() << "mounting a small filesystem needs root";
+  MovingContent content;
+  const auto t0 = std::chrono::steady_clock::now();
+  const pid_t pid = StartKalrec({"record", "--out", small + "/full.mkv", "--seconds", "60",
+                                 "--fps", "24", "--sound", "none", "--quality", "0"},
+                                dir / "err.txt");
+  const int status = WaitExit(pid);
+  const std::string err = kaltest::ReadFile(dir / "err.txt");
+  EXPECT_NE(status, 0);
+  EXPECT_NE(err.find("the disk is full"), std::string::npos) << err;
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 50s) << "it ended by itself";
+  const auto info = kaltest::ProbeFile(small + "/full.mkv");
+  EXPECT_TRUE(info.opened) << info.error;
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_GT(v->framesDecoded, 5);
+  ::umount(small.c_str());
+}
+
+}  // namespace
