@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <glog/logging.h>
 
 extern "C" {
@@ -19,6 +21,8 @@ namespace kal {
 constexpr std::chrono::milliseconds kFinishDelay{800};
 // Every gate wait re-checks the stop flag at least this often.
 constexpr std::chrono::milliseconds kGateWait{400};
+// Above this the screen cannot be grabbed in time anyway.
+constexpr int kMaxFrameRate = 120;
 
 Recorder::Recorder(MessagePoster* owner) : owner_(owner) { RegisterCaptureDevices(); }
 
@@ -92,7 +96,7 @@ void Recorder::ReadSettings() {
   leftColor_ = ReadColor(cfg::kMouseClickLeftColor);
   rightColor_ = ReadColor(cfg::kMouseClickRightColor);
   highlightColor_ = ReadColor(cfg::kMouseHotRegionColor);
-  const int size = cfg::Read(cfg::kMouseHotRegionSize);
+  const int size = std::clamp(cfg::Read(cfg::kMouseHotRegionSize), 0, 4096);
   highlightWidth_ = highlightHeight_ = size;
   highlightHalfWidth_ = highlightHalfHeight_ = size / 2;
 }
@@ -111,7 +115,9 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
   fileName_ = fileName;
   folder_ = folder;
   extension_ = extension;
-  frameRate_ = frameRate > 0 ? frameRate : 10;
+  // A hand-edited or damaged setting must not reach the encoder as 0 or
+  // 100000 pictures a second.
+  frameRate_ = frameRate > 0 ? std::min(frameRate, kMaxFrameRate) : 10;
   quality_ = quality;
   ResetSession();
   ReadSettings();

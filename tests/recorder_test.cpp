@@ -3,6 +3,8 @@
 
 #include "recorder/Recorder.h"
 
+#include <malloc.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -361,6 +363,49 @@ TEST_F(RecorderTest, WithoutASoundServerTheTrackIsSilenceAndNothingHangs) {
   ASSERT_TRUE(v && a);
   EXPECT_NEAR(a->duration, v->duration, 0.1);
   EXPECT_LT(kaltest::Rms(kaltest::DecodeAudio(dir / "nosound.mkv")), 1e-6);
+}
+
+}  // namespace
+
+namespace {
+
+int CountEntries(const char* dir) {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
+  return n;
+}
+
+// Resident memory after handing freed memory back to the system, so that
+// what the allocator keeps for the engine's threads does not count.
+long RssKb() {
+  ::malloc_trim(0);
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return 0;
+}
+
+TEST_F(RecorderTest, AHundredShortSessionsLeakNoThreadFileOrMemory) {
+  const char* exts[] = {"mp4", "mkv", "flv", "mov", "avi", "wmv"};
+  const auto cycle = [&](int i) {
+    const std::string ext = exts[i % 6];
+    const std::string name = "cycle" + std::to_string(i) + "." + ext;
+    ASSERT_EQ(rec.Start(name, dir.path(), ext, 30, 1), 0) << i;
+    rec.Run();
+    std::this_thread::sleep_for(std::chrono::milliseconds(40 + (i % 3) * 30));
+    rec.Stop();
+    ASSERT_TRUE(rec.WaitFinished(10s)) << i;
+    fs::remove(dir / name);
+  };
+  for (int i = 0; i < 6; ++i) cycle(i);  // every container once: libraries settle
+  const int fds = CountEntries("/proc/self/fd");
+  const int threads = CountEntries("/proc/self/task");
+  const long rss = RssKb();
+  for (int i = 6; i < 100; ++i) cycle(i);
+  EXPECT_EQ(CountEntries("/proc/self/fd"), fds);
+  EXPECT_EQ(CountEntries("/proc/self/task"), threads);
+  EXPECT_LT(RssKb() - rss, 30 * 1024) << "RSS grew by " << (RssKb() - rss) << " kB";
 }
 
 }  // namespace

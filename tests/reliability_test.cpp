@@ -136,3 +136,49 @@ TEST(FullDiskTest, EndsTheRecordingWithAPlayableFileAndAReason) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string ConfigPath() {
+  return std::string(std::getenv("XDG_DATA_HOME")) + "/KalRecorder/Config/configure.ini";
+}
+
+// Damaged settings start and record with safe values, and what else the
+// file holds survives the next write.
+TEST(DamagedConfigTest, RecordsWithSafeValuesAndKeepsTheRestOfTheFile) {
+  kaltest::TempDir dir;
+  fs::create_directories(fs::path(ConfigPath()).parent_path());
+  std::mt19937 rng(11);
+  std::string junk;
+  for (int i = 0; i < 4096; ++i) junk += static_cast<char>(rng() & 0xFF);
+  std::string text = junk + "\n[global\nvideo-framerate=100000\nregion-width=-50\n";
+  text += std::string("\0\0\0binary\xff\xfe\n", 13);
+  text += "unrelated=" + std::string(10 * 1024 * 1024, 'x') + "\n";
+  text += "[global]\nuser-defined-region-check=1\nregion-offset-x=5000\nregion-offset-y=-20\n"
+          "region-width=-640\nregion-height=99999\nquality=abc\n"
+          "[mouse-effect]\nmouse-hot-region-size=-3\nmouse-hot-region-check=1\n"
+          "mouse-click-left-color=\xc3\x28\n";
+  kaltest::WriteFile(ConfigPath(), text);
+  const pid_t pid = StartKalrec({"record", "--out", dir / "safe.mkv", "--seconds", "2",
+                                 "--sound", "none"},
+                                dir / "err.txt");
+  EXPECT_EQ(WaitExit(pid), 0) << kaltest::ReadFile(dir / "err.txt");
+  const auto info = kaltest::ProbeFile(dir / "safe.mkv");
+  ASSERT_TRUE(info.opened) << info.error;
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_GT(v->framesDecoded, 10);
+  EXPECT_EQ(v->decodeErrors, 0);
+  EXPECT_LE(v->width, 1920);
+  EXPECT_LE(v->height, 1080);
+
+  const pid_t set = StartKalrec({"config", "set", "global", "quality", "2"}, dir / "err2.txt");
+  EXPECT_EQ(WaitExit(set), 0);
+  const std::string after = kaltest::ReadFile(ConfigPath());
+  EXPECT_EQ(after.substr(0, junk.size()), junk);
+  EXPECT_NE(after.find("unrelated=" + std::string(10 * 1024 * 1024, 'x')), std::string::npos);
+  EXPECT_NE(after.find("quality=2\n"), std::string::npos);
+  fs::remove(ConfigPath());
+}
+
+}  // namespace
