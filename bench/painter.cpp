@@ -1,7 +1,8 @@
 // Moving test content for benchmarks: paints pre-rendered BGRA frames onto a
 // full-screen window with XShmPutImage at a fixed rate, costing next to no
 // CPU itself. Usage: kal_bench_painter FRAMES.bgra WIDTH HEIGHT FPS
-// Runs until killed.
+// Runs until killed. SIGUSR1 paints the next 10 frames white: a marker to
+// find in a recording.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -14,11 +15,18 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+volatile std::sig_atomic_t g_flash = 0;
+void OnFlash(int) { g_flash = 10; }
+}  // namespace
+
 int main(int argc, char** argv) {
+  std::signal(SIGUSR1, OnFlash);
   if (argc < 5) {
     std::fprintf(stderr, "usage: %s FRAMES.bgra WIDTH HEIGHT FPS\n", argv[0]);
     return 2;
@@ -62,7 +70,12 @@ int main(int argc, char** argv) {
   clock_gettime(CLOCK_MONOTONIC, &next);
   const long interval = 1000000000L / fps;
   for (size_t n = 0;; ++n) {
-    std::memcpy(img->data, data + (n % frames) * frameBytes, frameBytes);
+    if (g_flash > 0) {
+      std::memset(img->data, 0xFF, frameBytes);
+      g_flash = g_flash - 1;
+    } else {
+      std::memcpy(img->data, data + (n % frames) * frameBytes, frameBytes);
+    }
     XShmPutImage(dpy, win, gc, img, 0, 0, 0, 0, static_cast<unsigned>(w),
                  static_cast<unsigned>(h), False);
     XSync(dpy, False);
