@@ -1,6 +1,7 @@
 #include "recorder/CaptureGeometry.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kal {
 
@@ -14,33 +15,31 @@ Rect FitRegion(Rect r, int screenWidth, int screenHeight) {
   return r;
 }
 
+namespace {
+
+// One axis of the follow window: its start on the screen and the cursor's
+// position inside it.
+std::pair<int, int> PlaceAxis(int cursor, int size, int screen) {
+  const int half = size / 2;
+  int start = cursor - half;
+  int inside = half;
+  if (start < 0) {
+    start = 0;
+    inside = cursor;
+  }
+  if (cursor + half > screen) {
+    start = screen - size;
+    inside = size - screen + cursor;
+  }
+  return {start, inside};
+}
+
+}  // namespace
+
 FollowPlacement PlaceFollowWindow(int cx, int cy, int w, int h, int screenW, int screenH) {
-  const int hw = w / 2;
-  const int hh = h / 2;
-  FollowPlacement p;
-  p.left = cx - hw;
-  if (p.left < 0) {
-    p.left = 0;
-    p.pictureX = cx;
-  } else {
-    p.pictureX = hw;
-  }
-  p.top = cy - hh;
-  if (p.top < 0) {
-    p.top = 0;
-    p.pictureY = cy;
-  } else {
-    p.pictureY = hh;
-  }
-  if (cx + hw > screenW) {
-    p.left = screenW - w;
-    p.pictureX = w - screenW + cx;
-  }
-  if (cy + hh > screenH) {
-    p.top = screenH - h;
-    p.pictureY = h - screenH + cy;
-  }
-  return p;
+  const auto [left, pictureX] = PlaceAxis(cx, w, screenW);
+  const auto [top, pictureY] = PlaceAxis(cy, h, screenH);
+  return {left, top, pictureX, pictureY};
 }
 
 }  // namespace kal
