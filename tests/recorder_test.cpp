@@ -403,8 +403,10 @@ TEST_F(RecorderTest, AHundredShortSessionsLeakNoThreadFileOrMemory) {
   const int threads = CountEntries("/proc/self/task");
   const long rss = RssKb();
   for (int i = 6; i < 100; ++i) cycle(i);
-  EXPECT_EQ(CountEntries("/proc/self/fd"), fds);
-  EXPECT_EQ(CountEntries("/proc/self/task"), threads);
+  // Threads or files left by earlier tests may have ended meanwhile; what
+  // the sessions leak would only add to the counts.
+  EXPECT_LE(CountEntries("/proc/self/fd"), fds);
+  EXPECT_LE(CountEntries("/proc/self/task"), threads);
   EXPECT_LT(RssKb() - rss, 30 * 1024) << "RSS grew by " << (RssKb() - rss) << " kB";
 }
 
