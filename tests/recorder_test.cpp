@@ -387,6 +387,11 @@ long RssKb() {
 }
 
 TEST_F(RecorderTest, AHundredShortSessionsLeakNoThreadFileOrMemory) {
+  // A small area keeps the allocator's own caching of big picture buffers
+  // out of the measurement; what a session leaks does not depend on it.
+  kal::cfg::Write(kal::cfg::kUserDefinedRegionCheck, 1);
+  kal::cfg::Write(kal::cfg::kRegionWidth, 320);
+  kal::cfg::Write(kal::cfg::kRegionHeight, 240);
   const char* exts[] = {"mp4", "mkv", "flv", "mov", "avi", "wmv"};
   const auto cycle = [&](int i) {
     const std::string ext = exts[i % 6];
@@ -407,7 +412,9 @@ TEST_F(RecorderTest, AHundredShortSessionsLeakNoThreadFileOrMemory) {
   // the sessions leak would only add to the counts.
   EXPECT_LE(CountEntries("/proc/self/fd"), fds);
   EXPECT_LE(CountEntries("/proc/self/task"), threads);
-  EXPECT_LT(RssKb() - rss, 30 * 1024) << "RSS grew by " << (RssKb() - rss) << " kB";
+  const long grown = RssKb() - rss;
+  std::printf("RSS grew by %ld kB over 94 sessions\n", grown);
+  EXPECT_LT(grown, 10 * 1024);
 }
 
 }  // namespace
