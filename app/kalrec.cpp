@@ -1,7 +1,6 @@
 // kalrec: the recorder from the command line, for scripts and remote
 // sessions. Same engine and settings as the window program, no windows.
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -27,7 +26,6 @@ extern "C" {
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
 #include "config/UserFolders.h"
-#include "platform/PrivateProfile.h"
 #include "platform/PulseServer.h"
 #include "platform/X11ClickListener.h"
 #include "platform/X11Screen.h"

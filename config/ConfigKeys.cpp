@@ -1,19 +1,12 @@
 #include "config/ConfigKeys.h"
 
-#include <algorithm>
 #include <array>
 
 #include "config/ConfigStore.h"
+#include "platform/PrivateProfile.h"
 
 namespace kal::cfg {
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto low = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-           return low(x) == low(y);
-         });
-}
 
 constexpr std::array kTable = {
     KeyInfo{kGlobal, "video-format", "text", "mp4"},
@@ -98,7 +91,7 @@ std::span<const KeyInfo> KeyTable() { return kTable; }
 
 const KeyInfo* FindKeyInfo(std::string_view section, std::string_view key) {
   for (const KeyInfo& info : kTable) {
-    if (EqualNoCase(info.section, section) && EqualNoCase(info.key, key)) return &info;
+    if (platform::ProfileNamesEqual(info.section, section) && platform::ProfileNamesEqual(info.key, key)) return &info;
   }
   return nullptr;
 }

@@ -25,18 +25,6 @@ std::string_view Trim(std::string_view s) {
   return s.substr(b, e - b + 1);
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // One parsed file: its lines without line ends, and the line end it uses.
 struct IniText {
   std::vector<std::string> lines;
@@ -113,7 +101,7 @@ struct SectionRange {
 std::optional<SectionRange> FindSection(const IniText& ini, std::string_view section) {
   for (std::size_t i = 0; i < ini.lines.size(); ++i) {
     const LineInfo info = Classify(ini.lines[i]);
-    if (info.kind != LineKind::kSection || !EqualNoCase(info.name, section)) continue;
+    if (info.kind != LineKind::kSection || !ProfileNamesEqual(info.name, section)) continue;
     std::size_t end = i + 1;
     while (end < ini.lines.size() && Classify(ini.lines[end]).kind != LineKind::kSection) ++end;
     return SectionRange{i, i + 1, end};
@@ -125,7 +113,7 @@ std::optional<std::size_t> FindKey(const IniText& ini, const SectionRange& range
                                    std::string_view key) {
   for (std::size_t i = range.begin; i < range.end; ++i) {
     const LineInfo info = Classify(ini.lines[i]);
-    if (info.kind == LineKind::kKey && EqualNoCase(info.name, key)) return i;
+    if (info.kind == LineKind::kKey && ProfileNamesEqual(info.name, key)) return i;
   }
   return std::nullopt;
 }
@@ -225,6 +213,18 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
 
 }  // namespace
 
+bool ProfileNamesEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 int ParseProfileInt(std::string_view value, int def) {
   if (value.empty()) return def;
   std::string_view s = Trim(value);
@@ -316,7 +316,7 @@ std::vector<std::string> ProfileSectionNames(const std::string& file) {
     const LineInfo info = Classify(l);
     if (info.kind != LineKind::kSection) continue;
     const bool seen = std::any_of(names.begin(), names.end(),
-                                  [&](const std::string& n) { return EqualNoCase(n, info.name); });
+                                  [&](const std::string& n) { return ProfileNamesEqual(n, info.name); });
     if (!seen) names.emplace_back(info.name);
   }
   return names;
@@ -332,7 +332,7 @@ std::vector<ProfileEntry> ProfileSectionEntries(const std::string& file,
     const LineInfo info = Classify(ini.lines[i]);
     if (info.kind != LineKind::kKey) continue;
     const bool seen = std::any_of(entries.begin(), entries.end(),
-                                  [&](const ProfileEntry& e) { return EqualNoCase(e.key, info.name); });
+                                  [&](const ProfileEntry& e) { return ProfileNamesEqual(e.key, info.name); });
     if (!seen) entries.push_back({std::string(info.name), std::string(CleanValue(info.value))});
   }
   return entries;

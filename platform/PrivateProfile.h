@@ -31,6 +31,9 @@ std::size_t ProfileGetString(const std::string& file, std::string_view section,
                              std::string_view key, std::string_view def,
                              std::string& out, std::size_t bufferSize);
 
+// Section and key names match without regard to ASCII case.
+bool ProfileNamesEqual(std::string_view a, std::string_view b);
+
 // The value rules above applied to a text of one's own: the integer reading
 // of GetInt, and the cut of GetString (returns the characters copied).
 int ParseProfileInt(std::string_view value, int def);

@@ -8,21 +8,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "platform/PrivateProfile.h"
 #include "platform/PulseServer.h"
 
 namespace kal {
 namespace {
-
-std::string CutToChars(const std::string& s, std::size_t maxChars) {
-  std::size_t chars = 0;
-  std::size_t pos = 0;
-  while (pos < s.size() && chars < maxChars) {
-    const unsigned char c = static_cast<unsigned char>(s[pos]);
-    pos += c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-    ++chars;
-  }
-  return s.substr(0, std::min(pos, s.size()));
-}
 
 bool IsMonitor(const std::string& name) {
   return name.size() > 8 && name.compare(name.size() - 8, 8, ".monitor") == 0;
@@ -49,8 +39,10 @@ std::vector<CaptureDeviceInfo> EnumerateCaptureDevices(CaptureKind kind) {
     if (!d || !d->device_name) continue;
     const std::string name = d->device_name;
     if (mic && IsMonitor(name)) continue;
-    devices.push_back({CutToChars(d->device_description ? d->device_description : name, 127),
-                       name});
+    // At most 127 characters, as a 128-character name buffer holds.
+    std::string friendly;
+    platform::CutToBuffer(d->device_description ? d->device_description : name, friendly, 128);
+    devices.push_back({friendly, name});
   }
   if (mic && list->default_device >= 0 && list->default_device < list->nb_devices) {
     const std::string def = list->devices[list->default_device]->device_name;
