@@ -265,13 +265,19 @@ void CMainWnd::StopRecording() {
   uiState_ = kUiStopped;
   const int state = recorder_->State();
   if (state != kRecording && state != kPaused) return;
+  recorder_->Stop();
+  EndRecordingUi();
+}
+
+// The window's side of a recording that has ended, by the user or by itself.
+void CMainWnd::EndRecordingUi() {
+  uiState_ = kUiStopped;
   KillTimer(TIMER_TRAY_BLINK);
   showNormal();
   activateWindow();
   ShowRecordButtons(false);
   FindControl<QLabel>("recordTimeText")->setText("00:00:00");
   clickListener_.reset();
-  recorder_->Stop();
   // The file is read once the engine has finished it, without blocking the
   // window meanwhile.
   SetTimer(TIMER_RECORDING_DONE, 100);
@@ -326,11 +332,8 @@ void CMainWnd::HandleCustomMessage(unsigned message, std::uintptr_t wParam, std:
       FindControl<QLabel>("recordTimeText")->setText(QString::fromStdString(TimeText(lParam)));
       break;
     case WMU_RECORD_FAILED: {
-      // The engine has already stopped; bring the window back to idle.
-      StopRecording();
-      KillTimer(TIMER_TRAY_BLINK);
-      ShowRecordButtons(false);
-      SetTimer(TIMER_RECORDING_DONE, 100);
+      // The engine has already stopped itself.
+      EndRecordingUi();
       ui::PromptBoxDialog box(this, QString("录制已停止：%1").arg(QString::fromStdString(recorder_->Failure())));
       box.ShowModal();
       break;

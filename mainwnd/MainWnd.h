@@ -75,6 +75,7 @@ class CMainWnd : public ui::WindowImplBase {
   void SelectPage(int index);
   void StopPlayer() { ++playerStops_; }
   void ShowRecordButtons(bool recording);
+  void EndRecordingUi();
   void AddRecordedFile(const std::string& path);
   void FillRecordedList();
   bool ConfirmQuitWhileRecording();
