@@ -1,5 +1,6 @@
 #include "app/KalrecOptions.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "config/ConfigKeys.h"
@@ -11,7 +12,8 @@ namespace {
 bool ParseNumber(const std::string& s, double& out) {
   char* end = nullptr;
   out = std::strtod(s.c_str(), &end);
-  return !s.empty() && end && *end == '\0';
+  // "inf" and "nan" are numbers to strtod, but no length of time.
+  return !s.empty() && end && *end == '\0' && std::isfinite(out);
 }
 
 bool ParseInt(const std::string& s, int& out) {
@@ -19,6 +21,20 @@ bool ParseInt(const std::string& s, int& out) {
   const long v = std::strtol(s.c_str(), &end, 10);
   if (s.empty() || !end || *end != '\0' || v < -1000000 || v > 1000000) return false;
   out = static_cast<int>(v);
+  return true;
+}
+
+// "X,Y,W,H" as four whole numbers; sscanf's %d has no defined result for
+// numbers out of range.
+bool ParseRegion(const std::string& s, int& x, int& y, int& w, int& h) {
+  int* parts[] = {&x, &y, &w, &h};
+  std::size_t begin = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t comma = i < 3 ? s.find(',', begin) : s.size();
+    if (comma == std::string::npos || !ParseInt(s.substr(begin, comma - begin), *parts[i]))
+      return false;
+    begin = comma + 1;
+  }
   return true;
 }
 
@@ -69,10 +85,8 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
     } else if (a == "--area") {
       if (!value(v)) return std::nullopt;
       if (v != "full" && v != "follow") {
-        int x, y, w, h;
-        char tail = 0;
-        if (std::sscanf(v.c_str(), "%d,%d,%d,%d%c", &x, &y, &w, &h, &tail) != 4 || x < 0 ||
-            y < 0 || w < 2 || h < 2) {
+        int x = 0, y = 0, w = 0, h = 0;
+        if (!ParseRegion(v, x, y, w, h) || x < 0 || y < 0 || w < 2 || h < 2) {
           error = "--area wants full, follow or X,Y,W,H, not '" + v + "'";
           return std::nullopt;
         }

@@ -79,9 +79,11 @@ IniText Load(const std::string& file) {
   while (!rest.empty()) {
     const auto nl = rest.find('\n');
     std::string_view line = rest.substr(0, nl);
-    if (nl != std::string_view::npos && !line.empty() && line.back() == '\r') {
-      line.remove_suffix(1);
-      if (first) ini.eol = "\r\n";
+    // CRs before LF, or at the file's end, belong to the line end: a write
+    // puts back a single line end, and the value must read the same after it.
+    if (!line.empty() && line.back() == '\r') {
+      while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      if (first && nl != std::string_view::npos) ini.eol = "\r\n";
     }
     first = false;
     ini.lines.emplace_back(line);

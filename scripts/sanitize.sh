@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Builds with clang's sanitizers and runs the tests under them; any report
+# fails the run.
+#
+#   scripts/sanitize.sh [asan|tsan|fuzz|all]...   (default: all)
+#
+# asan: everything built with AddressSanitizer + UndefinedBehaviorSanitizer
+#       (with the fuzz targets) into build-asan/, and every test run there.
+# tsan: the engine and its tests built with ThreadSanitizer into build-tsan/,
+#       and the engine's tests run there.
+# fuzz: each fuzz target of build-asan/ run for $FUZZ_SECONDS (default 30)
+#       from its seed corpus in tests/fuzz/corpus/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bash scripts/install-deps.sh
+
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=(all)
+[ "${stages[*]}" = all ] && stages=(asan tsan fuzz)
+
+supp=$root/tests/sanitizers
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp"
+export ASAN_OPTIONS="detect_leaks=1:strict_init_order=1:detect_stack_use_after_return=1:check_initialization_order=1"
+export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp"
+
+configure() {  # build-dir sanitizers extra-cmake-args...
+  local dir=$1 san=$2
+  shift 2
+  CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_FLAGS_DEBUG="-O1 -g" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+    -DKAL_SANITIZE="$san" "$@" >/dev/null
+}
+
+asan() {
+  configure build-asan address,undefined -DKAL_FUZZ=ON \
+    -DCMAKE_CXX_FLAGS="-fno-sanitize-recover=all" -DCMAKE_C_FLAGS="-fno-sanitize-recover=all"
+  cmake --build build-asan -j "$(nproc)"
+  (cd build-asan && ctest --output-on-failure -j "$(nproc)")
+}
+
+tsan() {
+  configure build-tsan thread
+  local tests=(recorder_unit_test recorder_test recorder_sound_test watermark_camera_test)
+  cmake --build build-tsan -j "$(nproc)" --target "${tests[@]}"
+  local regex
+  regex="^($(IFS='|'; echo "${tests[*]}"))\$"
+  (cd build-tsan && ctest --output-on-failure -j "$(nproc)" -R "$regex")
+}
+
+fuzz() {
+  [ -d build-asan ] || asan
+  local seconds=${FUZZ_SECONDS:-30} work
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' RETURN
+  for seeds in tests/fuzz/corpus/*/; do
+    local name
+    name=$(basename "$seeds")
+    mkdir -p "$work/$name"
+    echo "== $name: ${seconds}s"
+    # New inputs go to the scratch folder (the first); the seeds stay as
+    # they are. A finding is written to build-asan/ as <name>-crash-*.
+    if ! build-asan/bin/"$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+        -print_final_stats=1 -artifact_prefix="build-asan/$name-" \
+        "$work/$name" "$seeds" 2>"$work/$name.log"; then
+      tail -n 60 "$work/$name.log" >&2
+      echo "$name found a fault; the input is in build-asan/$name-*" >&2
+      return 1
+    fi
+    grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$work/$name.log" || true
+  done
+}
+
+for s in "${stages[@]}"; do
+  case "$s" in
+    asan|tsan|fuzz) echo "### $s"; SECONDS=0; "$s"; echo "### $s took ${SECONDS}s" ;;
+    *) echo "unknown stage '$s' (asan, tsan, fuzz or all)" >&2; exit 2 ;;
+  esac
+done
