@@ -334,7 +334,12 @@ void CMainWnd::HandleCustomMessage(unsigned message, std::uintptr_t wParam, std:
     case WMU_RECORD_FAILED: {
       // The engine has already stopped itself.
       EndRecordingUi();
-      ui::PromptBoxDialog box(this, QString("录制已停止：%1").arg(QString::fromStdString(recorder_->Failure())));
+      const QString text =
+          wParam == kFailureDiskFull
+              ? QString("磁盘空间已满，录制已停止。已录制的内容已保存。")
+              : QString("录制文件无法写入，录制已停止。已录制的内容已保存。\n(%1)")
+                    .arg(QString::fromStdString(recorder_->Failure()));
+      ui::PromptBoxDialog box(this, text);
       box.ShowModal();
       break;
     }

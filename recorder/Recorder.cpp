@@ -313,7 +313,9 @@ void Recorder::NoteWriteResult(int ret) {
   LOG(ERROR) << "recording ends by itself: " << Failure();
   writeFailed_ = true;
   Stop();
-  if (owner_) owner_->Post(WMU_RECORD_FAILED, 0, 0);
+  if (owner_)
+    owner_->Post(WMU_RECORD_FAILED,
+                 ret == AVERROR(ENOSPC) ? kFailureDiskFull : kFailureWriteError, 0);
 }
 
 RecorderStats Recorder::Stats() const {

@@ -26,9 +26,10 @@ class MessagePoster {
   virtual void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
 
-// wParam 0, lParam 0: the recording ended by itself because its file could
-// not be written (disk full, folder gone); Recorder::Failure() says why.
+// The recording ended by itself because its file could not be written;
+// wParam is a RecordFailure, lParam 0, and Recorder::Failure() has the details.
 inline constexpr unsigned WMU_RECORD_FAILED = kWmUser + 821;
+enum RecordFailure : std::uintptr_t { kFailureDiskFull = 1, kFailureWriteError = 2 };
 
 // Counters of the running or last session, for statistics lines.
 struct RecorderStats {

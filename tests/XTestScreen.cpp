@@ -1,5 +1,8 @@
 #include "XTestScreen.h"
 
+#include <chrono>
+#include <random>
+
 #include <X11/extensions/XTest.h>
 
 #include <vector>
@@ -66,5 +69,23 @@ void XTestScreen::Click(int button) {
 }
 
 void XTestScreen::Sync() { XSync(dpy_, False); }
+
+MovingContent::MovingContent() : thread_([this] { Paint(); }) {}
+
+MovingContent::~MovingContent() {
+  stop_ = true;
+  thread_.join();
+}
+
+void MovingContent::Paint() {
+  XTestScreen screen;
+  std::mt19937 rng(7);
+  while (!stop_) {
+    for (int i = 0; i < 200; ++i)
+      screen.Fill(static_cast<int>(rng() % 1900), static_cast<int>(rng() % 1060), 20, 20,
+                  rng() & 0xFFFFFF);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
 
 }  // namespace kaltest

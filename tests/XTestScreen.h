@@ -4,7 +4,9 @@
 
 #include <X11/Xlib.h>
 
+#include <atomic>
 #include <cstdint>
+#include <thread>
 
 namespace kaltest {
 
@@ -30,6 +32,21 @@ class XTestScreen {
   Window root_ = 0;
   GC gc_ = nullptr;
   Cursor cursor_ = 0;
+};
+
+// Keeps the screen changing (small random squares, 50 times a second) so
+// that the encoder has something to write.
+class MovingContent {
+ public:
+  MovingContent();
+  ~MovingContent();
+  MovingContent(const MovingContent&) = delete;
+  MovingContent& operator=(const MovingContent&) = delete;
+
+ private:
+  void Paint();
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
 };
 
 }  // namespace kaltest

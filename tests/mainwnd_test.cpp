@@ -10,13 +10,18 @@
 #include <QListWidget>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QDialog>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
+#include "MediaProbe.h"
+#include "SmallDisk.h"
 #include "TempDir.h"
+#include "XTestScreen.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
 
@@ -179,6 +184,45 @@ TEST_F(MainWndTest, StartPauseStopRecordsAFileIntoTheList) {
   EXPECT_EQ(fs::path(path).extension(), ".mkv");
   EXPECT_EQ(fs::path(path).stem().string().size(), 14u) << "named %Y%m%d%H%M%S";
   EXPECT_GT(fs::file_size(path), 1000u);
+}
+
+TEST_F(MainWndTest, AFullDiskEndsTheRecordingSaysSoAndKeepsAPlayableFile) {
+  kaltest::SmallDisk disk(out / "small", 3);
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small filesystem needs root";
+  kal::cfg::Write(kal::cfg::kOutputDir, disk.path());
+  kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
+  kal::cfg::Write(kal::cfg::kQuality, 0);
+  auto w = Open();
+  kaltest::MovingContent content;
+
+  // The prompt is modal: it is read and confirmed from a timer.
+  QString prompt;
+  QTimer confirm;
+  QObject::connect(&confirm, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!box) return;
+    if (auto* text = box->findChild<QLabel*>("msgText")) prompt = text->text();
+    box->done(1);
+  });
+  confirm.start(100);
+  Click(*w, "radio_mkv");
+  Click(*w, "recorderStartBtn");
+  ASSERT_EQ(w->UiState(), kal::kUiRecording);
+  for (int i = 0; i < 600 && prompt.isEmpty(); ++i) QTest::qWait(100);
+  EXPECT_TRUE(prompt.contains("磁盘空间已满")) << prompt.toStdString();
+  EXPECT_EQ(w->UiState(), kal::kUiStopped);
+  EXPECT_TRUE(w->FindControl<QWidget>("recorderStartBtn")->isVisible());
+
+  auto* list = w->FindControl<QListWidget>("listview");
+  for (int i = 0; i < 100 && list->count() == 0; ++i) QTest::qWait(100);
+  ASSERT_EQ(list->count(), 1);
+  const std::string path = list->item(0)->data(Qt::UserRole).toString().toStdString();
+  const auto info = kaltest::ProbeFile(path);
+  ASSERT_TRUE(info.opened) << info.error;
+  const auto* video = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(video, nullptr);
+  EXPECT_GT(video->framesDecoded, 5);
+  EXPECT_EQ(video->decodeErrors, 0);
 }
 
 }  // namespace

@@ -3,11 +3,9 @@
 // with a playable file and a reason.
 
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -15,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "MediaProbe.h"
+#include "SmallDisk.h"
 #include "TempDir.h"
 #include "XTestScreen.h"
 
@@ -46,35 +45,11 @@ int WaitExit(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Keeps the screen changing so that the encoder has something to write.
-class MovingContent {
- public:
-  MovingContent() : thread_([this] { Paint(); }) {}
-  ~MovingContent() {
-    stop_ = true;
-    thread_.join();
-  }
-
- private:
-  void Paint() {
-    kaltest::XTestScreen screen;
-    std::mt19937 rng(7);
-    while (!stop_) {
-      for (int i = 0; i < 200; ++i)
-        screen.Fill(static_cast<int>(rng() % 1900), static_cast<int>(rng() % 1060), 20, 20,
-                    rng() & 0xFFFFFF);
-      std::this_thread::sleep_for(20ms);
-    }
-  }
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
 class KilledRecordingTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(KilledRecordingTest, KeepsAllButTheLastSecondsAndIsRecoveredAtTheNextStart) {
   kaltest::TempDir dir;
-  MovingContent content;
+  kaltest::MovingContent content;
   const std::string file = dir / (std::string("killed.") + GetParam());
   const pid_t pid = StartKalrec({"record", "--out", file, "--fps", "24", "--sound", "none"},
                                 dir / "err.txt");
@@ -113,11 +88,10 @@ INSTANTIATE_TEST_SUITE_P(Containers, KilledRecordingTest,
 
 TEST(FullDiskTest, EndsTheRecordingWithAPlayableFileAndAReason) {
   kaltest::TempDir dir;
-  const std::string small = dir / "small";
-  fs::create_directory(small);
-  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=3m") != 0)
-    GTEST_SKIP() << "mounting a small filesystem needs root";
-  MovingContent content;
+  kaltest::SmallDisk disk(dir / "small", 3);
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small filesystem needs root";
+  const std::string& small = disk.path();
+  kaltest::MovingContent content;
   const auto t0 = std::chrono::steady_clock::now();
   const pid_t pid = StartKalrec({"record", "--out", small + "/full.mkv", "--seconds", "60",
                                  "--fps", "24", "--sound", "none", "--quality", "0"},
@@ -132,7 +106,6 @@ TEST(FullDiskTest, EndsTheRecordingWithAPlayableFileAndAReason) {
   const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
   ASSERT_NE(v, nullptr);
   EXPECT_GT(v->framesDecoded, 5);
-  ::umount(small.c_str());
 }
 
 }  // namespace
