@@ -17,6 +17,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   xvfb xdotool pulseaudio pulseaudio-utils imagemagick x11-utils time
   fonts-wqy-microhei fonts-arphic-uming espeak-ng
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()
