@@ -1,8 +1,6 @@
 // kalrec run as a user runs it, under the harness's display.
 
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <chrono>
@@ -13,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "MediaProbe.h"
+#include "Subprocess.h"
 #include "TempDir.h"
 #include "config/ConfigStore.h"
 
@@ -30,14 +29,12 @@ struct Result {
 };
 
 // Runs kalrec with `args`, standard input from /dev/null.
-Result Kalrec(const std::vector<std::string>& args) {
+Result Kalrec(std::vector<std::string> args) {
   kaltest::TempDir io;
-  std::string cmd = kKalrec;
-  for (const auto& a : args) cmd += " '" + a + "'";
-  cmd += " </dev/null >" + io / "out" + " 2>" + io / "err";
+  args.insert(args.begin(), kKalrec);
+  kaltest::Subprocess kalrec(args, kaltest::Quiet(io / "err", io / "out"));
   Result r;
-  const int s = std::system(cmd.c_str());
-  r.status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+  r.status = kalrec.Wait();
   r.out = kaltest::ReadFile(io / "out");
   r.err = kaltest::ReadFile(io / "err");
   return r;
@@ -84,20 +81,11 @@ TEST_F(KalrecTest, AScriptedPauseLeavesNoGap) {
 
 TEST_F(KalrecTest, SigintFinishesTheFile) {
   const std::string file = dir / "interrupted.mp4";
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::freopen("/dev/null", "r", stdin);
-    ::freopen("/dev/null", "w", stdout);
-    ::execl(kKalrec.c_str(), kKalrec.c_str(), "record", "--out", file.c_str(), "--sound", "none",
-            "--fps", "24", nullptr);
-    ::_exit(127);
-  }
+  kaltest::Subprocess kalrec({kKalrec, "record", "--out", file, "--sound", "none", "--fps", "24"},
+                             kaltest::Quiet());
   std::this_thread::sleep_for(3s);
-  ::kill(pid, SIGINT);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  kalrec.Signal(SIGINT);
+  EXPECT_EQ(kalrec.Wait(), 0);
   const auto info = kaltest::ProbeFile(file);
   ASSERT_TRUE(info.opened) << info.error;
   const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);

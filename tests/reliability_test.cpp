@@ -3,8 +3,6 @@
 // with a playable file and a reason.
 
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <random>
@@ -14,6 +12,7 @@
 
 #include "MediaProbe.h"
 #include "SmallDisk.h"
+#include "Subprocess.h"
 #include "TempDir.h"
 #include "XTestScreen.h"
 
@@ -24,25 +23,15 @@ namespace {
 
 const std::string kKalrec = std::string(KAL_BIN_DIR) + "/kalrec";
 
-pid_t StartKalrec(const std::vector<std::string>& args, const std::string& errFile) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::freopen("/dev/null", "r", stdin);
-    ::freopen("/dev/null", "w", stdout);
-    ::freopen(errFile.c_str(), "w", stderr);
-    std::vector<char*> argv{const_cast<char*>(kKalrec.c_str())};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(kKalrec.c_str(), argv.data());
-    ::_exit(127);
-  }
-  return pid;
+std::vector<std::string> Kalrec(std::vector<std::string> args) {
+  args.insert(args.begin(), kKalrec);
+  return args;
 }
 
-int WaitExit(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Runs kalrec to its end with its messages in errFile; its exit code.
+int RunKalrec(const std::vector<std::string>& args, const std::string& errFile) {
+  kaltest::Subprocess kalrec(Kalrec(args), kaltest::Quiet(errFile));
+  return kalrec.Wait();
 }
 
 class KilledRecordingTest : public ::testing::TestWithParam<const char*> {};
@@ -51,11 +40,11 @@ TEST_P(KilledRecordingTest, KeepsAllButTheLastSecondsAndIsRecoveredAtTheNextStar
   kaltest::TempDir dir;
   kaltest::MovingContent content;
   const std::string file = dir / (std::string("killed.") + GetParam());
-  const pid_t pid = StartKalrec({"record", "--out", file, "--fps", "24", "--sound", "none"},
-                                dir / "err.txt");
+  kaltest::Subprocess kalrec(Kalrec({"record", "--out", file, "--fps", "24", "--sound", "none"}),
+                             kaltest::Quiet(dir / "err.txt"));
   std::this_thread::sleep_for(5s);
-  ::kill(pid, SIGKILL);
-  WaitExit(pid);
+  kalrec.Signal(SIGKILL);
+  kalrec.Wait();
   ASSERT_FALSE(fs::exists(file));
   ASSERT_TRUE(fs::exists(file + ".part")) << "the unfinished recording is recognisable";
   const auto left = kaltest::ProbeFile(file + ".part");
@@ -66,10 +55,9 @@ TEST_P(KilledRecordingTest, KeepsAllButTheLastSecondsAndIsRecoveredAtTheNextStar
   EXPECT_EQ(v->decodeErrors, 0);
 
   // The next recording into the folder makes it a normal file first.
-  const pid_t next = StartKalrec({"record", "--out", dir / "next.mkv", "--seconds", "1",
-                                  "--sound", "none"},
-                                 dir / "err2.txt");
-  EXPECT_EQ(WaitExit(next), 0);
+  EXPECT_EQ(RunKalrec({"record", "--out", dir / "next.mkv", "--seconds", "1", "--sound", "none"},
+                      dir / "err2.txt"),
+            0);
   EXPECT_NE(kaltest::ReadFile(dir / "err2.txt").find("recovered an unfinished recording"),
             std::string::npos);
   EXPECT_FALSE(fs::exists(file + ".part"));
@@ -93,10 +81,9 @@ TEST(FullDiskTest, EndsTheRecordingWithAPlayableFileAndAReason) {
   const std::string& small = disk.path();
   kaltest::MovingContent content;
   const auto t0 = std::chrono::steady_clock::now();
-  const pid_t pid = StartKalrec({"record", "--out", small + "/full.mkv", "--seconds", "60",
-                                 "--fps", "24", "--sound", "none", "--quality", "0"},
-                                dir / "err.txt");
-  const int status = WaitExit(pid);
+  const int status = RunKalrec({"record", "--out", small + "/full.mkv", "--seconds", "60", "--fps",
+                                "24", "--sound", "none", "--quality", "0"},
+                               dir / "err.txt");
   const std::string err = kaltest::ReadFile(dir / "err.txt");
   EXPECT_NE(status, 0);
   EXPECT_NE(err.find("the disk is full"), std::string::npos) << err;
@@ -132,10 +119,10 @@ TEST(DamagedConfigTest, RecordsWithSafeValuesAndKeepsTheRestOfTheFile) {
           "[mouse-effect]\nmouse-hot-region-size=-3\nmouse-hot-region-check=1\n"
           "mouse-click-left-color=\xc3\x28\n";
   kaltest::WriteFile(ConfigPath(), text);
-  const pid_t pid = StartKalrec({"record", "--out", dir / "safe.mkv", "--seconds", "2",
-                                 "--sound", "none"},
-                                dir / "err.txt");
-  EXPECT_EQ(WaitExit(pid), 0) << kaltest::ReadFile(dir / "err.txt");
+  EXPECT_EQ(RunKalrec({"record", "--out", dir / "safe.mkv", "--seconds", "2", "--sound", "none"},
+                      dir / "err.txt"),
+            0)
+      << kaltest::ReadFile(dir / "err.txt");
   const auto info = kaltest::ProbeFile(dir / "safe.mkv");
   ASSERT_TRUE(info.opened) << info.error;
   const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
@@ -145,8 +132,7 @@ TEST(DamagedConfigTest, RecordsWithSafeValuesAndKeepsTheRestOfTheFile) {
   EXPECT_LE(v->width, 1920);
   EXPECT_LE(v->height, 1080);
 
-  const pid_t set = StartKalrec({"config", "set", "global", "quality", "2"}, dir / "err2.txt");
-  EXPECT_EQ(WaitExit(set), 0);
+  EXPECT_EQ(RunKalrec({"config", "set", "global", "quality", "2"}, dir / "err2.txt"), 0);
   const std::string after = kaltest::ReadFile(ConfigPath());
   EXPECT_EQ(after.substr(0, junk.size()), junk);
   EXPECT_NE(after.find("unrelated=" + std::string(10 * 1024 * 1024, 'x')), std::string::npos);

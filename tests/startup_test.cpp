@@ -3,7 +3,6 @@
 
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -71,18 +70,13 @@ TEST(StartupTest, ACrashWritesTheReportReplacingThePreviousOne) {
   const std::string dump = kal::GetUserDataFolder(kal::kDumpFolder) + "/KalRecorder.dmp";
   kaltest::WriteFile(dump, "an old report that must be replaced");
   for (int run = 0; run < 2; ++run) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::execl(kProgram.c_str(), kProgram.c_str(), nullptr);
-      ::_exit(127);
-    }
+    kaltest::Subprocess program({kProgram});
+    ASSERT_TRUE(program.Started());
+    const pid_t pid = program.Pid();
     ASSERT_TRUE(WaitForLog("] start"));
     std::this_thread::sleep_for(500ms);
-    ::kill(pid, SIGSEGV);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
+    program.Signal(SIGSEGV);
+    EXPECT_TRUE(WIFSIGNALED(program.WaitStatus()));
     const std::string report = kaltest::ReadFile(dump);
     EXPECT_NE(report.find("SIGSEGV"), std::string::npos) << report;
     EXPECT_NE(report.find("PID " + std::to_string(pid)), std::string::npos) << "this crash's report";
