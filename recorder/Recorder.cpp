@@ -306,16 +306,15 @@ void Recorder::NoteWriteResult(int ret) {
     return;
   }
   if (++writeErrorsInARow_ < kWriteErrorsUntilStop || writeFailed_) return;
+  const RecordFailure kind = ret == AVERROR(ENOSPC) ? kFailureDiskFull : kFailureWriteError;
   {
     std::lock_guard<std::mutex> lock(failureLock_);
-    failure_ = ret == AVERROR(ENOSPC) ? "the disk is full" : "the file cannot be written: " + AvError(ret);
+    failure_ = kind == kFailureDiskFull ? "the disk is full" : "the file cannot be written: " + AvError(ret);
   }
   LOG(ERROR) << "recording ends by itself: " << Failure();
   writeFailed_ = true;
   Stop();
-  if (owner_)
-    owner_->Post(WMU_RECORD_FAILED,
-                 ret == AVERROR(ENOSPC) ? kFailureDiskFull : kFailureWriteError, 0);
+  if (owner_) owner_->Post(WMU_RECORD_FAILED, kind, 0);
 }
 
 RecorderStats Recorder::Stats() const {

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "KalrecRun.h"
 #include "MediaProbe.h"
-#include "Subprocess.h"
 #include "TempDir.h"
 #include "config/ConfigStore.h"
 
@@ -20,25 +20,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kKalrec = std::string(KAL_BIN_DIR) + "/kalrec";
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs kalrec with `args`, standard input from /dev/null.
-Result Kalrec(std::vector<std::string> args) {
-  kaltest::TempDir io;
-  args.insert(args.begin(), kKalrec);
-  kaltest::Subprocess kalrec(args, kaltest::Quiet(io / "err", io / "out"));
-  Result r;
-  r.status = kalrec.Wait();
-  r.out = kaltest::ReadFile(io / "out");
-  r.err = kaltest::ReadFile(io / "err");
-  return r;
-}
+using kaltest::KalrecArgs;
+using kaltest::KalrecResult;
+using kaltest::RunKalrec;
 
 class KalrecTest : public ::testing::Test {
  protected:
@@ -46,7 +30,7 @@ class KalrecTest : public ::testing::Test {
   kaltest::TempDir dir;
 };
 
-void ExpectSummary(const Result& r, const std::string& file) {
+void ExpectSummary(const KalrecResult& r, const std::string& file) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.rfind("frames=", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("file=" + file), std::string::npos) << r.out;
@@ -54,7 +38,8 @@ void ExpectSummary(const Result& r, const std::string& file) {
 
 TEST_F(KalrecTest, SixSecondsAt24FramesHold144Pictures) {
   const std::string file = dir / "six.mp4";
-  const Result r = Kalrec({"record", "--out", file, "--seconds", "6", "--fps", "24", "--sound", "none"});
+  const auto r =
+      RunKalrec({"record", "--out", file, "--seconds", "6", "--fps", "24", "--sound", "none"});
   ExpectSummary(r, file);
   const auto info = kaltest::ProbeFile(file);
   ASSERT_TRUE(info.opened) << info.error;
@@ -68,8 +53,8 @@ TEST_F(KalrecTest, SixSecondsAt24FramesHold144Pictures) {
 TEST_F(KalrecTest, AScriptedPauseLeavesNoGap) {
   const std::string file = dir / "paused.mkv";
   const auto t0 = std::chrono::steady_clock::now();
-  const Result r = Kalrec({"record", "--out", file, "--seconds", "6", "--fps", "24", "--sound",
-                        "none", "--pause-at", "2:2"});
+  const auto r = RunKalrec({"record", "--out", file, "--seconds", "6", "--fps", "24", "--sound",
+                            "none", "--pause-at", "2:2"});
   EXPECT_GE(std::chrono::steady_clock::now() - t0, 8s);
   ExpectSummary(r, file);
   const auto info = kaltest::ProbeFile(file);
@@ -81,8 +66,8 @@ TEST_F(KalrecTest, AScriptedPauseLeavesNoGap) {
 
 TEST_F(KalrecTest, SigintFinishesTheFile) {
   const std::string file = dir / "interrupted.mp4";
-  kaltest::Subprocess kalrec({kKalrec, "record", "--out", file, "--sound", "none", "--fps", "24"},
-                             kaltest::Quiet());
+  kaltest::Subprocess kalrec(
+      KalrecArgs({"record", "--out", file, "--sound", "none", "--fps", "24"}), kaltest::Quiet());
   std::this_thread::sleep_for(3s);
   kalrec.Signal(SIGINT);
   EXPECT_EQ(kalrec.Wait(), 0);
@@ -107,7 +92,7 @@ TEST_F(KalrecTest, BadArgumentsAreRefusedInWordsAndLeaveNoFile) {
       {"frobnicate"},
   };
   for (const auto& args : cases) {
-    const Result r = Kalrec(args);
+    const auto r = RunKalrec(args);
     EXPECT_NE(r.status, 0) << args.back();
     EXPECT_EQ(r.err.rfind("kalrec: ", 0), 0u) << r.err;
   }
@@ -115,21 +100,21 @@ TEST_F(KalrecTest, BadArgumentsAreRefusedInWordsAndLeaveNoFile) {
 }
 
 TEST_F(KalrecTest, ConfigRoundTripsAndRecordLeavesItUntouched) {
-  EXPECT_EQ(Kalrec({"config", "get", "global", "video-framerate"}).out, "24\n");
-  EXPECT_EQ(Kalrec({"config", "set", "global", "video-framerate", "30"}).status, 0);
-  EXPECT_EQ(Kalrec({"config", "get", "GLOBAL", "video-framerate"}).out, "30\n");
-  EXPECT_EQ(Kalrec({"config", "set", "mouse-effect", "mouse-check", "0"}).status, 0);
-  const Result unknown = Kalrec({"config", "set", "global", "no-such-key", "1"});
+  EXPECT_EQ(RunKalrec({"config", "get", "global", "video-framerate"}).out, "24\n");
+  EXPECT_EQ(RunKalrec({"config", "set", "global", "video-framerate", "30"}).status, 0);
+  EXPECT_EQ(RunKalrec({"config", "get", "GLOBAL", "video-framerate"}).out, "30\n");
+  EXPECT_EQ(RunKalrec({"config", "set", "mouse-effect", "mouse-check", "0"}).status, 0);
+  const auto unknown = RunKalrec({"config", "set", "global", "no-such-key", "1"});
   EXPECT_NE(unknown.status, 0);
   EXPECT_NE(unknown.err.find("unknown key"), std::string::npos);
-  const Result list = Kalrec({"config", "list"});
+  const auto list = RunKalrec({"config", "list"});
   EXPECT_NE(list.out.find("global video-framerate=30\n"), std::string::npos);
   EXPECT_NE(list.out.find("suspend right=50\n"), std::string::npos);
 
   const std::string before = kaltest::ReadFile(kal::ConfigStore::Instance()->Path());
-  const Result r = Kalrec({"record", "--out", dir / "cfg.mkv", "--seconds", "1", "--fps", "10",
-                        "--area", "0,0,320,240", "--sound", "none", "--cursor", "--watermark-text",
-                        "a:b"});
+  const auto r =
+      RunKalrec({"record", "--out", dir / "cfg.mkv", "--seconds", "1", "--fps", "10", "--area",
+                 "0,0,320,240", "--sound", "none", "--cursor", "--watermark-text", "a:b"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(kaltest::ReadFile(kal::ConfigStore::Instance()->Path()), before);
   const auto info = kaltest::ProbeFile(dir / "cfg.mkv");
@@ -140,13 +125,13 @@ TEST_F(KalrecTest, ConfigRoundTripsAndRecordLeavesItUntouched) {
 }
 
 TEST_F(KalrecTest, DevicesAndVersion) {
-  const Result d = Kalrec({"devices"});
+  const auto d = RunKalrec({"devices"});
   EXPECT_EQ(d.status, 0);
   EXPECT_NE(d.out.find("screen: 1920x1080\n"), std::string::npos) << d.out;
   EXPECT_NE(d.out.find("system-sound: "), std::string::npos);
-  EXPECT_EQ(Kalrec({"--version"}).out.rfind("kalrec ", 0), 0u);
+  EXPECT_EQ(RunKalrec({"--version"}).out.rfind("kalrec ", 0), 0u);
   for (const char* c : {"record", "config", "devices"})
-    EXPECT_NE(Kalrec({c, "--help"}).out.find("usage: kalrec"), std::string::npos) << c;
+    EXPECT_NE(RunKalrec({c, "--help"}).out.find("usage: kalrec"), std::string::npos) << c;
 }
 
 }  // namespace

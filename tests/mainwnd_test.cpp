@@ -6,11 +6,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QSlider>
 #include <QStackedWidget>
-#include <QDialog>
 #include <QTest>
 #include <QTimer>
 

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "MediaProbe.h"
+#include "KalrecRun.h"
 #include "SmallDisk.h"
-#include "Subprocess.h"
 #include "TempDir.h"
 #include "XTestScreen.h"
 
@@ -21,18 +21,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kKalrec = std::string(KAL_BIN_DIR) + "/kalrec";
-
-std::vector<std::string> Kalrec(std::vector<std::string> args) {
-  args.insert(args.begin(), kKalrec);
-  return args;
-}
-
-// Runs kalrec to its end with its messages in errFile; its exit code.
-int RunKalrec(const std::vector<std::string>& args, const std::string& errFile) {
-  kaltest::Subprocess kalrec(Kalrec(args), kaltest::Quiet(errFile));
-  return kalrec.Wait();
-}
+using kaltest::KalrecArgs;
+using kaltest::RunKalrec;
 
 class KilledRecordingTest : public ::testing::TestWithParam<const char*> {};
 
@@ -40,8 +30,8 @@ TEST_P(KilledRecordingTest, KeepsAllButTheLastSecondsAndIsRecoveredAtTheNextStar
   kaltest::TempDir dir;
   kaltest::MovingContent content;
   const std::string file = dir / (std::string("killed.") + GetParam());
-  kaltest::Subprocess kalrec(Kalrec({"record", "--out", file, "--fps", "24", "--sound", "none"}),
-                             kaltest::Quiet(dir / "err.txt"));
+  kaltest::Subprocess kalrec(
+      KalrecArgs({"record", "--out", file, "--fps", "24", "--sound", "none"}), kaltest::Quiet());
   std::this_thread::sleep_for(5s);
   kalrec.Signal(SIGKILL);
   kalrec.Wait();
@@ -55,11 +45,10 @@ TEST_P(KilledRecordingTest, KeepsAllButTheLastSecondsAndIsRecoveredAtTheNextStar
   EXPECT_EQ(v->decodeErrors, 0);
 
   // The next recording into the folder makes it a normal file first.
-  EXPECT_EQ(RunKalrec({"record", "--out", dir / "next.mkv", "--seconds", "1", "--sound", "none"},
-                      dir / "err2.txt"),
-            0);
-  EXPECT_NE(kaltest::ReadFile(dir / "err2.txt").find("recovered an unfinished recording"),
-            std::string::npos);
+  const auto next =
+      RunKalrec({"record", "--out", dir / "next.mkv", "--seconds", "1", "--sound", "none"});
+  EXPECT_EQ(next.status, 0) << next.err;
+  EXPECT_NE(next.err.find("recovered an unfinished recording"), std::string::npos) << next.err;
   EXPECT_FALSE(fs::exists(file + ".part"));
   const auto fixed = kaltest::ProbeFile(file);
   ASSERT_TRUE(fixed.opened) << fixed.error;
@@ -81,12 +70,10 @@ TEST(FullDiskTest, EndsTheRecordingWithAPlayableFileAndAReason) {
   const std::string& small = disk.path();
   kaltest::MovingContent content;
   const auto t0 = std::chrono::steady_clock::now();
-  const int status = RunKalrec({"record", "--out", small + "/full.mkv", "--seconds", "60", "--fps",
-                                "24", "--sound", "none", "--quality", "0"},
-                               dir / "err.txt");
-  const std::string err = kaltest::ReadFile(dir / "err.txt");
-  EXPECT_NE(status, 0);
-  EXPECT_NE(err.find("the disk is full"), std::string::npos) << err;
+  const auto r = RunKalrec({"record", "--out", small + "/full.mkv", "--seconds", "60", "--fps",
+                            "24", "--sound", "none", "--quality", "0"});
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("the disk is full"), std::string::npos) << r.err;
   EXPECT_LT(std::chrono::steady_clock::now() - t0, 50s) << "it ended by itself";
   const auto info = kaltest::ProbeFile(small + "/full.mkv");
   EXPECT_TRUE(info.opened) << info.error;
@@ -119,10 +106,9 @@ TEST(DamagedConfigTest, RecordsWithSafeValuesAndKeepsTheRestOfTheFile) {
           "[mouse-effect]\nmouse-hot-region-size=-3\nmouse-hot-region-check=1\n"
           "mouse-click-left-color=\xc3\x28\n";
   kaltest::WriteFile(ConfigPath(), text);
-  EXPECT_EQ(RunKalrec({"record", "--out", dir / "safe.mkv", "--seconds", "2", "--sound", "none"},
-                      dir / "err.txt"),
-            0)
-      << kaltest::ReadFile(dir / "err.txt");
+  const auto r =
+      RunKalrec({"record", "--out", dir / "safe.mkv", "--seconds", "2", "--sound", "none"});
+  EXPECT_EQ(r.status, 0) << r.err;
   const auto info = kaltest::ProbeFile(dir / "safe.mkv");
   ASSERT_TRUE(info.opened) << info.error;
   const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
@@ -132,7 +118,8 @@ TEST(DamagedConfigTest, RecordsWithSafeValuesAndKeepsTheRestOfTheFile) {
   EXPECT_LE(v->width, 1920);
   EXPECT_LE(v->height, 1080);
 
-  EXPECT_EQ(RunKalrec({"config", "set", "global", "quality", "2"}, dir / "err2.txt"), 0);
+  const auto set = RunKalrec({"config", "set", "global", "quality", "2"});
+  EXPECT_EQ(set.status, 0) << set.err;
   const std::string after = kaltest::ReadFile(ConfigPath());
   EXPECT_EQ(after.substr(0, junk.size()), junk);
   EXPECT_NE(after.find("unrelated=" + std::string(10 * 1024 * 1024, 'x')), std::string::npos);
