@@ -53,8 +53,8 @@ constexpr const char* kRecordUsage =
     "       [--cursor] [--highlight] [--ripples] [--watermark-text TEXT]\n"
     "       [--watermark-image FILE] [--camera] [--pause-at T:D]... [--stats]\n"
     "The container follows the extension of PATH (mp4, flv, wmv, avi, mov, mkv).\n"
-    "Recording ends after S seconds of running time, on Ctrl-C or SIGTERM, or\n"
-    "when 'q' is read from standard input; the file is always finished.\n"
+    "Recording ends after S seconds of running time, on Ctrl-C, SIGTERM or\n"
+    "SIGHUP, or when 'q' is read from standard input; the file is always finished.\n"
     "Settings not given come from configure.ini, which is never changed.\n";
 
 constexpr const char* kConfigUsage =
@@ -90,10 +90,21 @@ bool QuitTyped() {
   return n > 0 && std::memchr(buf, 'q', static_cast<size_t>(n)) != nullptr;
 }
 
-class NoOwner : public kal::MessagePoster {
+// Remembers what the engine reported; the recording loop tells the user.
+class Owner : public kal::MessagePoster {
  public:
-  void Post(unsigned, std::uintptr_t, std::intptr_t) override {}
+  void Post(unsigned message, std::uintptr_t wParam, std::intptr_t) override {
+    if (message == kal::WMU_RECORD_FAILED) failure = static_cast<int>(wParam);
+  }
+  std::atomic<int> failure{0};
 };
+
+// Says on stderr what went wrong with the sound since the last call.
+void TellSoundProblems(const kal::Recorder& rec, size_t& told) {
+  const std::vector<std::string> problems = rec.SoundProblems();
+  for (; told < problems.size(); ++told)
+    std::fprintf(stderr, "kalrec: %s; recording without it\n", problems[told].c_str());
+}
 
 int Record(const std::vector<std::string>& args) {
   std::string error;
@@ -120,16 +131,19 @@ int Record(const std::vector<std::string>& args) {
   sa.sa_handler = OnSignal;
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
+  ::sigaction(SIGHUP, &sa, nullptr);
 
   for (const std::string& file : kal::RecoverUnfinishedRecordings(o.folder))
     std::fprintf(stderr, "kalrec: recovered an unfinished recording into %s\n", file.c_str());
 
-  NoOwner owner;
+  Owner owner;
   kal::Recorder rec(&owner);
+  size_t soundTold = 0;
   const int ret = rec.Start(o.fileName, o.folder, o.extension, fps, quality);
   if (ret == kal::ERR_NO_VIDEO_DEVICE) return Fail("no camera found");
   if (ret == kal::ERR_NO_AUDIO_DEVICE) return Fail("no microphone found");
   if (ret != 0) return Fail("the recording could not start (details in " + logFolder + ")");
+  TellSoundProblems(rec, soundTold);
 
   platform::X11ClickListener clicks;
   if (kal::cfg::Read(kal::cfg::kMouseEffectClickCheck) != 0) {
@@ -155,6 +169,7 @@ int Record(const std::vector<std::string>& args) {
     running = runningBefore + (paused ? 0 : std::chrono::duration<double>(now - since).count());
     if (g_stop || QuitTyped() || (o.seconds && running >= *o.seconds)) break;
     if (rec.State() == kal::kStopped) break;  // ended by itself (see Failure)
+    TellSoundProblems(rec, soundTold);
     if (!paused && nextPause < pauses.size() && running >= pauses[nextPause].at) {
       rec.Pause();
       paused = true;
@@ -184,8 +199,12 @@ int Record(const std::vector<std::string>& args) {
   rec.Stop();
   clicks.Stop();
   if (!rec.WaitFinished(std::chrono::seconds(120))) return Fail("the file could not be finished");
-  if (const std::string failure = rec.Failure(); !failure.empty())
-    return Fail("the recording stopped: " + failure + "; what was recorded is in " + rec.FilePath());
+  TellSoundProblems(rec, soundTold);
+  if (const std::string failure = rec.Failure(); !failure.empty()) {
+    const bool finishing = owner.failure == kal::kFailureFinish;
+    return Fail((finishing ? "" : "the recording stopped: ") + failure +
+                "; what was recorded is in " + rec.FilePath());
+  }
   const kal::RecorderStats s = rec.Stats();
   if (o.stats && s.firstPictureMicros >= 0)
     std::fprintf(stderr, "first picture %.0f ms after the start\n", s.firstPictureMicros / 1000.0);

@@ -19,7 +19,9 @@ ffmpeg -v error -f lavfi -i testsrc2=size=1920x1080:rate=30 -frames:v 30 -pix_fm
 ffmpeg -v error -f lavfi -i sine=frequency=1000:duration=0.2 -ac 2 "$work/beep.wav"
 "$bin/kal_bench_painter" "$work/frames.bgra" 1920 1080 30 &
 painter=$!
-# Keeps the test server's monitor at a short latency, as a sound card's is.
+# The test server's null sink renders blocks of seconds while nothing plays
+# into it, which no sound card does; this reader keeps it on a card's short
+# clock between the beeps.
 parec --latency-msec=10 -d kal_sink.monitor >/dev/null &
 keeper=$!
 trap 'kill $painter $keeper 2>/dev/null || true' EXIT

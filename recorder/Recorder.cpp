@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include <glog/logging.h>
 
@@ -27,13 +29,14 @@ constexpr int kMaxFrameRate = 120;
 Recorder::Recorder(MessagePoster* owner) : owner_(owner) { RegisterCaptureDevices(); }
 
 Recorder::~Recorder() {
-  if (State() == kRecording || State() == kPaused) Stop();
+  bool live = false;
   {
-    // A session whose Start never completed has no finaliser waiting.
     std::lock_guard<std::mutex> lock(finishLock_);
-    finishSignalled_ = true;
+    live = !finished_;
   }
-  finishCond_.notify_all();
+  // Also a session that was started but never run: its workers wait for
+  // Run or Stop, and the finaliser waits for them.
+  if (live) Stop();
   if (finisher_.joinable()) finisher_.join();
 }
 
@@ -59,6 +62,7 @@ void Recorder::ResetSession() {
   {
     std::lock_guard<std::mutex> lock(failureLock_);
     failure_.clear();
+    soundProblems_.clear();
   }
   speakerDone_ = false;
   audioMuted_ = false;
@@ -120,6 +124,7 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
   frameRate_ = frameRate > 0 ? std::min(frameRate, kMaxFrameRate) : 10;
   quality_ = quality;
   ResetSession();
+  ++session_;
   ReadSettings();
 
   if (videoSource_ != 1 && (screenWidth_ <= 0 || screenHeight_ <= 0)) {
@@ -240,13 +245,25 @@ void Recorder::FinishThread() {
     if (t.joinable()) t.join();
   }
   workers_.clear();
+  std::string problem;
   if (output_) {
     const int ret = av_write_trailer(output_.get());
-    if (ret < 0) LOG(ERROR) << "av_write_trailer error";
+    if (ret < 0) {
+      LOG(ERROR) << "av_write_trailer error";
+      if (!writeFailed_) problem = "its end could not be written: " + AvError(ret);
+    }
   }
   FreeSession();  // closes the file
-  if (fileCreated_ && ::rename(PartPath().c_str(), fileName_.c_str()) != 0)
-    LOG(ERROR) << "cannot rename " << PartPath() << " to " << fileName_;
+  if (fileCreated_) {
+    if (::rename(PartPath().c_str(), fileName_.c_str()) != 0) {
+      const int err = errno;
+      LOG(ERROR) << "cannot rename " << PartPath() << " to " << fileName_;
+      if (problem.empty()) problem = "it could not be renamed to " + fileName_ + ": " + std::strerror(err);
+      fileName_ = PartPath();  // where the recording is
+    }
+    partLock_.Release();
+  }
+  if (!problem.empty()) SetFailure(kFailureFinish, "the file could not be finished: " + problem);
   {
     std::lock_guard<std::mutex> lock(finishLock_);
     finished_ = true;
@@ -288,6 +305,7 @@ std::string Recorder::PartPath() const { return fileName_ + kPartSuffix; }
 void Recorder::DiscardFile() {
   if (fileCreated_) ::unlink(PartPath().c_str());
   fileCreated_ = false;
+  partLock_.Release();
 }
 
 std::string Recorder::FilePath() const { return fileName_; }
@@ -307,14 +325,33 @@ void Recorder::NoteWriteResult(int ret) {
   }
   if (++writeErrorsInARow_ < kWriteErrorsUntilStop || writeFailed_) return;
   const RecordFailure kind = ret == AVERROR(ENOSPC) ? kFailureDiskFull : kFailureWriteError;
-  {
-    std::lock_guard<std::mutex> lock(failureLock_);
-    failure_ = kind == kFailureDiskFull ? "the disk is full" : "the file cannot be written: " + AvError(ret);
-  }
-  LOG(ERROR) << "recording ends by itself: " << Failure();
   writeFailed_ = true;
   Stop();
+  SetFailure(kind, kind == kFailureDiskFull ? "the disk is full"
+                                            : "the file cannot be written: " + AvError(ret));
+}
+
+void Recorder::SetFailure(RecordFailure kind, const std::string& text) {
+  {
+    std::lock_guard<std::mutex> lock(failureLock_);
+    failure_ = text;
+  }
+  LOG(ERROR) << "recording failed: " << text;
   if (owner_) owner_->Post(WMU_RECORD_FAILED, kind, 0);
+}
+
+void Recorder::ReportSoundLost(SoundSource source, const std::string& why, bool whileRecording) {
+  {
+    std::lock_guard<std::mutex> lock(failureLock_);
+    soundProblems_.push_back(why);
+  }
+  LOG(ERROR) << "sound: " << why << (whileRecording ? "; recording on with silence" : "");
+  if (owner_) owner_->Post(WMU_RECORD_SOUND_LOST, source, whileRecording ? 1 : 0);
+}
+
+std::vector<std::string> Recorder::SoundProblems() const {
+  std::lock_guard<std::mutex> lock(failureLock_);
+  return soundProblems_;
 }
 
 RecorderStats Recorder::Stats() const {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "config/ColorRef.h"
+#include "platform/FileLock.h"
 #include "recorder/CaptureDevices.h"
 #include "recorder/FfmpegPtr.h"
 #include "recorder/PacketQueue.h"
@@ -48,14 +49,24 @@ class Recorder {
   int Stop();
 
   int State() const { return state_.load(); }
+  // Number of the last started session, 1 for the first; WMU_RECORD_SECONDS
+  // carries it in wParam so that the owner can drop stale messages.
+  int Session() const { return session_; }
   // Waits until the last session's file is complete. True at once when no
   // session is being completed.
   bool WaitFinished(std::chrono::milliseconds timeout);
 
-  // Why the last session ended by itself (empty when it did not). Any thread.
+  // Why the last session ended by itself, or why its file could not be
+  // finished (empty when neither happened). Any thread.
   std::string Failure() const;
 
-  // Full path of the session's file (after Start).
+  // What went wrong with the session's sound sources, one line each
+  // (empty when nothing did). Any thread.
+  std::vector<std::string> SoundProblems() const;
+
+  // Full path of the session's file (after Start). Once WaitFinished is
+  // true, where the recording really is: the unfinished ".part" file when
+  // it could not be completed.
   std::string FilePath() const;
   int VideoWidth() const { return videoWidth_; }
   int VideoHeight() const { return videoHeight_; }
@@ -72,6 +83,9 @@ class Recorder {
     cameraFormatOverride_ = format;
     cameraUrlOverride_ = url;
   }
+
+ // The microphone thread's own state (RecorderMicrophone.cpp).
+  struct MicState;
 
  private:
   struct EncodeBuffers;
@@ -114,6 +128,15 @@ class Recorder {
   int BuildMixGraph();
   int PrepareMicrophone();
   void MicrophoneCapture();
+  int TakeMicrophoneFragment(MicState& m, const void* data, int frames);
+  void WriteMicSilence(class SoundTimeline& timeline, std::int64_t samples);
+  // A source that is ready, or that has ended and will never be: the start
+  // alignment waits for no source that has ended.
+  bool MicSettled() const { return micReady_ || micDone_; }
+  bool SpeakerSettled() const { return speakerReady_ || speakerDone_; }
+  // Tells the owner, once per source, that a wanted sound source is missing
+  // or gone (WMU_RECORD_SOUND_LOST); the recording goes on without it.
+  void ReportSoundLost(SoundSource source, const std::string& why, bool whileRecording);
   void SpeakerCapture();
   bool WriteMicFifo(std::uint8_t** data, int samples);
   void EncodeVideo(AVFrame* frame);
@@ -121,6 +144,7 @@ class Recorder {
   void WriteVideoPacket(AVPacket* packet);
   void WriteAudioPacket(AVPacket* packet);
   void NoteWriteResult(int ret);
+  void SetFailure(RecordFailure kind, const std::string& text);
   void FinishEncoding(EncodeBuffers& b);
   bool ConvertPicture(AVFrame* decoded, std::uint8_t* planes[3], int linesizes[3]);
 
@@ -202,6 +226,7 @@ class Recorder {
   int writeErrorsInARow_ = 0;  // encode thread only
   mutable std::mutex failureLock_;
   std::string failure_;
+  std::vector<std::string> soundProblems_;  // under failureLock_
 
   // Gates: each guards `capturing_` for one waiting thread.
   std::mutex readGateLock_;
@@ -230,6 +255,7 @@ class Recorder {
   std::string extension_;
   int quality_ = 1;
   bool fileCreated_ = false;
+  platform::FileLock partLock_;  // held on the unfinished file until it is renamed
 
   // Timestamps, in the streams' own time bases.
   std::int64_t lastVideoPts_ = 0;
@@ -237,6 +263,7 @@ class Recorder {
   std::int64_t audioSamplesOut_ = 0;    // samples in audio packets written
   std::int64_t audioSamplesIn_ = 0;     // samples given to the audio encoder
   std::int64_t lastSecondsPosted_ = 0;  // kept across sessions
+  int session_ = 0;
 
   // Statistics.
   std::atomic<std::int64_t> picturesGrabbed_{0};

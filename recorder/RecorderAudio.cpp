@@ -1,6 +1,9 @@
 // The audio side: which sources a session uses, the AAC encoder and the
 // audio stream, the file header, and the audio turns of the encode thread.
 
+#include <cerrno>
+#include <cstring>
+
 #include <glog/logging.h>
 
 extern "C" {
@@ -33,6 +36,12 @@ void Recorder::SourceCheck() {
   std::string micName;
   const bool mic = HasDefaultCaptureEndpoint(micName);
   const bool render = HasDefaultRenderEndpoint();
+  // A wanted source that is not there is told, never silently left out.
+  const bool wantsMic = voiceSource_ == 0 || voiceSource_ == 1;
+  const bool wantsSystem = voiceSource_ == 0 || voiceSource_ == 2;
+  if (wantsMic && !mic) ReportSoundLost(kSoundMicrophone, "no microphone found", false);
+  if (wantsSystem && !render)
+    ReportSoundLost(kSoundSystem, "no playback device to record system sound from", false);
   switch (voiceSource_) {
     case 0:
       if (!mic && !render) {
@@ -144,13 +153,19 @@ int Recorder::SetupAudioEncoder() {
   AVFormatContext* oc = output_.get();
   if (!(oc->oformat->flags & AVFMT_NOFILE)) {
     // An unwritable folder must fail the start, not record into nothing.
-    // Written under a temporary name until finished (see Recovery.h).
+    // Written under a temporary name until finished (see Recovery.h), and
+    // locked for the session's whole life so that no recovery takes it.
+    // An unfinished file of the same name is never written over.
+    if (!partLock_.TryLock(PartPath(), platform::FileLock::Open::kCreateNew)) {
+      LOG(ERROR) << "cannot create " << PartPath() << ": " << std::strerror(errno);
+      return -1;
+    }
+    fileCreated_ = true;
     const int ret = avio_open(&oc->pb, PartPath().c_str(), AVIO_FLAG_WRITE);
     if (ret < 0) {
       LOG(ERROR) << "cannot open the output file " << fileName_ << ": " << AvError(ret);
       return -1;
     }
-    fileCreated_ = true;
   }
   audioStream_ = avformat_new_stream(oc, nullptr);
   audioEncoder_.reset(avcodec_alloc_context3(codec));

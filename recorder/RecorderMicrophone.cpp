@@ -1,6 +1,6 @@
-// The microphone path: the first capture device through FFmpeg's "pulse"
-// input, resampled to 32 kHz mono, cleaned in 10 ms chunks, resampled to the
-// encoder's format and handed over in micFifo.
+// The microphone path: the first capture device, read from the sound server
+// with a short latency, resampled to 32 kHz mono, cleaned in 10 ms chunks,
+// resampled to the encoder's format and handed over in micFifo.
 
 #include <cstring>
 
@@ -14,7 +14,9 @@ extern "C" {
 }
 
 #include "config/ConfigKeys.h"
+#include "platform/PulseCapture.h"
 #include "recorder/Recorder.h"
+#include "recorder/SoundTimeline.h"
 #include "recorder/Trace.h"
 #include "recorder/VoiceProcessor.h"
 
@@ -25,15 +27,8 @@ constexpr int kMicFifoSeconds = 6;
 // 2 s of 32 kHz samples waiting to be cut into 10 ms chunks.
 constexpr int kAccumulationSamples = 64000;
 constexpr std::chrono::milliseconds kMicFifoWait{400};
-// Small capture fragments keep the microphone's delay short.
-constexpr const char* kPulseFragmentBytes = "1920";
 
 int Recorder::PrepareMicrophone() {
-  const AVInputFormat* pulse = av_find_input_format("pulse");
-  if (!pulse) {
-    LOG(ERROR) << "dshow not soport";
-    return -1;
-  }
   micDevices_ = EnumerateCaptureDevices(CaptureKind::kMicrophone);
   if (micDevices_.empty()) {
     LOG(ERROR) << "音频设备获取失败";
@@ -76,29 +71,10 @@ bool Recorder::WriteMicFifo(std::uint8_t** data, int samples) {
   return true;
 }
 
-namespace {
-
-// Throws away what the device has buffered so far. FFmpeg's pulse input
-// cannot flush or read without blocking, so packets are read until one has
-// to be waited for: that one is fresh.
-void DiscardBuffered(AVFormatContext* ic) {
-  constexpr std::int64_t kFreshPacketWaitMicros = 3000;
-  constexpr int kMaxDiscarded = 200;
-  avformat_flush(ic);
-  PacketPtr p = MakePacket();
-  for (int i = 0; i < kMaxDiscarded; ++i) {
-    const std::int64_t before = av_gettime_relative();
-    if (av_read_frame(ic, p.get()) < 0) return;
-    av_packet_unref(p.get());
-    if (av_gettime_relative() - before > kFreshPacketWaitMicros) return;
-  }
-}
-
 // Owns what the microphone thread allocates for itself.
-struct MicState {
-  InputContextPtr input;
-  CodecContextPtr decoder;
-  SwrPtr firstStage;
+struct Recorder::MicState {
+  platform::PulseCapture capture;
+  SwrPtr firstStage;  // the source's format to 32 kHz mono 16-bit
   VoiceProcessor voice;
   std::vector<std::int16_t> accumulated;  // 32 kHz mono samples not yet processed
   std::vector<std::int16_t> converted;
@@ -107,169 +83,205 @@ struct MicState {
   std::vector<std::uint8_t> planeR;
 };
 
+namespace {
+
+// A microphone that delivers nothing for this long is gone (unplugged, or
+// its stream stalled): the recording goes on with silence in its place
+// rather than hold the picture.
+constexpr std::chrono::milliseconds kMicStallLimit{2000};
+constexpr std::chrono::milliseconds kMicPoll{5};
+// Sound more overdue than this is replaced by silence while it is missing.
+constexpr std::chrono::milliseconds kMicLateLimit{200};
+// Smaller gaps between fragments are the server's jitter, not lost sound.
+constexpr std::int64_t kMicJitterSamples = 44100 * 50 / 1000;
+
+
+// Throws away what the server has delivered so far.
+void DiscardBuffered(platform::PulseCapture& capture) {
+  while (capture.NextPacketSize() > 0) capture.Release();
+}
+
+bool MakeFirstStage(Recorder::MicState& m) {
+  AVChannelLayout in;
+  av_channel_layout_default(&in, m.capture.Channels());
+  AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+  SwrContext* swr = nullptr;
+  const int ret = swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_S16, VoiceProcessor::kSampleRate,
+                                      &in, AV_SAMPLE_FMT_S32, m.capture.Rate(), 0, nullptr);
+  av_channel_layout_uninit(&in);
+  m.firstStage.reset(swr);
+  if (ret < 0 || !swr) {
+    LOG(ERROR) << "swr alloc error";
+    return false;
+  }
+  if (swr_init(swr) < 0) {
+    LOG(ERROR) << "swr init error";
+    return false;
+  }
+  return true;
+}
+
+// Cuts the 32 kHz samples into 10 ms chunks and cleans them; whatever does
+// not fill a chunk waits for the next pass.
+void CleanChunks(Recorder::MicState& m, int got) {
+  m.processed.clear();
+  int taken = 0;
+  while (taken < got) {
+    const int fit =
+        std::min(got - taken, kAccumulationSamples - static_cast<int>(m.accumulated.size()));
+    m.accumulated.insert(m.accumulated.end(), m.converted.begin() + taken,
+                         m.converted.begin() + taken + fit);
+    taken += fit;
+    size_t chunk = 0;
+    for (; chunk + VoiceProcessor::kChunkSamples <= m.accumulated.size();
+         chunk += VoiceProcessor::kChunkSamples) {
+      std::int16_t* samples = m.accumulated.data() + chunk;
+      if (!m.voice.Process(samples)) continue;  // the chunk is dropped
+      m.processed.insert(m.processed.end(), samples, samples + VoiceProcessor::kChunkSamples);
+    }
+    m.accumulated.erase(m.accumulated.begin(),
+                        m.accumulated.begin() + static_cast<std::ptrdiff_t>(chunk));
+  }
+}
+
 }  // namespace
+
+// Converts one fragment of the device and hands the cleaned sound over.
+// Returns the samples handed over, -1 on an error that ends the thread.
+int Recorder::TakeMicrophoneFragment(MicState& m, const void* data, int frames) {
+  const int rate = m.capture.Rate();
+  const int room = static_cast<int>(av_rescale_rnd(swr_get_delay(m.firstStage.get(), rate) + frames,
+                                                   VoiceProcessor::kSampleRate, rate, AV_ROUND_UP));
+  m.converted.resize(static_cast<size_t>(room));
+  std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(m.converted.data())};
+  const std::uint8_t* in[1] = {static_cast<const std::uint8_t*>(data)};
+  const int got = swr_convert(m.firstStage.get(), out, room, in, frames);
+  if (got < 0) {
+    LOG(ERROR) << "Error while converting";
+    return -1;
+  }
+  CleanChunks(m, got);
+  if (m.processed.empty()) return 0;
+
+  const int inSamples = static_cast<int>(m.processed.size());
+  const int outSamples = static_cast<int>(av_rescale_rnd(
+      swr_get_delay(micResampler_.get(), VoiceProcessor::kSampleRate) + inSamples, kTargetRate,
+      VoiceProcessor::kSampleRate, AV_ROUND_UP));
+  m.planeL.resize(static_cast<size_t>(outSamples) * sizeof(float));
+  m.planeR.resize(static_cast<size_t>(outSamples) * sizeof(float));
+  std::uint8_t* planes[2] = {m.planeL.data(), m.planeR.data()};
+  const std::uint8_t* cleaned[1] = {reinterpret_cast<const std::uint8_t*>(m.processed.data())};
+  const int made = swr_convert(micResampler_.get(), planes, outSamples, cleaned, inSamples);
+  if (made < 0) {
+    LOG(ERROR) << "Error while converting";
+    return -1;
+  }
+  if (made > 0 && !WriteMicFifo(planes, made)) return 0;
+  return made;
+}
+
+void Recorder::WriteMicSilence(SoundTimeline& timeline, std::int64_t samples) {
+  constexpr int kPiece = 4096;
+  float zeros[kPiece] = {};
+  std::uint8_t* planes[2] = {reinterpret_cast<std::uint8_t*>(zeros),
+                             reinterpret_cast<std::uint8_t*>(zeros)};
+  while (samples > 0) {
+    const int n = static_cast<int>(std::min<std::int64_t>(samples, kPiece));
+    if (!WriteMicFifo(planes, n)) return;
+    timeline.Wrote(n);
+    samples -= n;
+  }
+}
 
 void Recorder::MicrophoneCapture() {
   const std::int64_t started = av_gettime_relative();
   MicState m;
-  FramePtr frame = MakeFrame();
-  int result = -1;
+  std::string lost;  // why the microphone is gone, when it is
+  bool opened = false;
   const auto finish = [&] {
     Trace("micophone audio capture thread exit\n");
+    if (!lost.empty() && !stopRequested_) ReportSoundLost(kSoundMicrophone, lost, opened);
     micDone_ = true;
     micFifoCond_.notify_all();
   };
   if (!m.voice.Init(microphoneCheck_ != 0, voiceSize_)) return finish();
 
-  const std::string url = micDevices_.front().displayName;
-  AVDictionary* opts = nullptr;
-  av_dict_set(&opts, "fragment_size", kPulseFragmentBytes, 0);
-  AVFormatContext* ic = nullptr;
-  int ret = avformat_open_input(&ic, url.c_str(), av_find_input_format("pulse"), &opts);
-  av_dict_free(&opts);
-  if (ret < 0) {
-    LOG(ERROR) << "psDevName:" << url;
-    LOG(ERROR) << "avformat_open_input err,ret=" << ret << ",errstr=" << AvError(ret);
+  const std::string source = micDevices_.front().displayName;
+  if (!m.capture.Open(source)) {
+    LOG(ERROR) << "psDevName:" << source;
+    LOG(ERROR) << "avformat_open_input err,errstr=" << m.capture.Error();
+    lost = "the microphone could not be opened: " + m.capture.Error();
     return finish();
   }
-  m.input.reset(ic);
+  opened = true;
   LOG(ERROR) << "avformat_open_input time: " << (av_gettime_relative() - started);
-  // The pulse input describes its stream in its header; probing it would
-  // only sit on seconds of sound.
-  if (ic->nb_streams == 0) {
-    LOG(ERROR) << "not found audio stream";
-    return finish();
-  }
-  const int streamIndex = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-  if (streamIndex < 0) {
-    LOG(ERROR) << "Didn't find a audio stream";
-    return finish();
-  }
-  const AVCodecParameters* par = ic->streams[streamIndex]->codecpar;
-  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-  m.decoder.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
-  if (!m.decoder || avcodec_parameters_to_context(m.decoder.get(), par) < 0 ||
-      avcodec_open2(m.decoder.get(), codec, nullptr) < 0) {
-    LOG(ERROR) << "can not find or open audio decoder!";
-    return finish();
-  }
-  AVCodecContext* dec = m.decoder.get();
-  if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-    const int channels = dec->ch_layout.nb_channels;
-    av_channel_layout_uninit(&dec->ch_layout);
-    av_channel_layout_default(&dec->ch_layout, channels);
-    LOG(ERROR) << "src_ch_layout0 : " << channels;
-  }
-  LOG(INFO) << "src_rate: " << dec->sample_rate;
-  LOG(INFO) << "src_sample_fmt: " << av_get_sample_fmt_name(dec->sample_fmt);
-  LOG(INFO) << "src_nb_channels: " << dec->ch_layout.nb_channels;
+  LOG(INFO) << "src_rate: " << m.capture.Rate();
+  LOG(INFO) << "src_sample_fmt: s32";
+  LOG(INFO) << "src_nb_channels: " << m.capture.Channels();
   LOG(INFO) << "dst_nb_channels: 2";
   LOG(INFO) << "dst_rate: " << kTargetRate;
   LOG(INFO) << "dst_sample_fmt: fltp";
+  if (!MakeFirstStage(m)) return finish();
   LOG(ERROR) << "audio init time:" << (av_gettime_relative() - started);
 
   m.accumulated.reserve(kAccumulationSamples);
-  PacketPtr packet = MakePacket();
-  result = 0;
+  const int blockAlign = m.capture.BlockAlign();
+  auto lastSound = std::chrono::steady_clock::now();
+  SoundTimeline timeline(kTargetRate);
   while (!stopRequested_) {
-    // Start alignment: throw away what the device buffered before all
-    // sources are ready.
+    // Start alignment: throw away what the device delivered before all
+    // sources are ready. A system-sound source that has ended counts as ready.
     if (voiceSource_ == 0) {
-      while (!(micReady_ && speakerReady_) && !stopRequested_) {
-        DiscardBuffered(ic);
+      while (!(micReady_ && SpeakerSettled()) && !stopRequested_) {
+        DiscardBuffered(m.capture);
         micReady_ = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
     } else if (!micReady_) {
-      DiscardBuffered(ic);
+      DiscardBuffered(m.capture);
       micReady_ = true;
     }
-    if (av_read_frame(ic, packet.get()) < 0) {
-      LOG(ERROR) << "read audio packet err";
-      if (stopRequested_) break;
-      // A vanished device: do not spin on it.
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      continue;
-    }
-    if (!capturing_ || packet->stream_index != streamIndex) {
-      av_packet_unref(packet.get());  // paused: nothing is kept
-      continue;
-    }
-    ret = avcodec_send_packet(dec, packet.get());
-    av_packet_unref(packet.get());
-    if (ret < 0 || avcodec_receive_frame(dec, frame.get()) < 0) {
-      LOG(ERROR) << "can not decoder a frame";
-      continue;
-    }
-    if (!m.firstStage) {
-      AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
-      SwrContext* swr = nullptr;
-      if (swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_S16, VoiceProcessor::kSampleRate,
-                              &dec->ch_layout, dec->sample_fmt, dec->sample_rate, 0,
-                              nullptr) < 0 ||
-          !swr) {
-        LOG(ERROR) << "swr alloc error";
-        result = -1;
-        break;
-      }
-      m.firstStage.reset(swr);
-      if (swr_init(swr) < 0) {
-        LOG(ERROR) << "swr init error";
-        result = -1;
-        break;
-      }
-    }
-    const int room = static_cast<int>(av_rescale_rnd(
-        swr_get_delay(m.firstStage.get(), dec->sample_rate) + frame->nb_samples,
-        VoiceProcessor::kSampleRate, dec->sample_rate, AV_ROUND_UP));
-    m.converted.resize(static_cast<size_t>(room));
-    std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(m.converted.data())};
-    const int got = swr_convert(m.firstStage.get(), out, room,
-                                const_cast<const std::uint8_t**>(frame->extended_data),
-                                frame->nb_samples);
-    av_frame_unref(frame.get());
-    if (got < 0) {
-      LOG(ERROR) << "Error while converting";
-      result = -1;
+    const size_t bytes = m.capture.NextPacketSize();
+    if (m.capture.Failed()) {
+      LOG(ERROR) << "read audio packet err: the sound server dropped the microphone";
+      lost = "the sound server dropped the microphone";
       break;
     }
-
-    // Cut into 10 ms chunks; whatever does not fit waits for the next pass.
-    m.processed.clear();
-    int taken = 0;
-    while (taken < got) {
-      const int fit = std::min(got - taken, kAccumulationSamples - static_cast<int>(m.accumulated.size()));
-      m.accumulated.insert(m.accumulated.end(), m.converted.begin() + taken,
-                           m.converted.begin() + taken + fit);
-      taken += fit;
-      size_t chunk = 0;
-      for (; chunk + VoiceProcessor::kChunkSamples <= m.accumulated.size();
-           chunk += VoiceProcessor::kChunkSamples) {
-        std::int16_t* samples = m.accumulated.data() + chunk;
-        if (!m.voice.Process(samples)) continue;  // the chunk is dropped
-        m.processed.insert(m.processed.end(), samples, samples + VoiceProcessor::kChunkSamples);
-      }
-      m.accumulated.erase(m.accumulated.begin(),
-                          m.accumulated.begin() + static_cast<std::ptrdiff_t>(chunk));
+    const auto now = std::chrono::steady_clock::now();
+    if (bytes > 0) {
+      lastSound = now;
+    } else if (now - lastSound > kMicStallLimit) {
+      LOG(ERROR) << "read audio packet err: the microphone delivers nothing";
+      lost = "the microphone stopped delivering sound";
+      break;
     }
-    if (m.processed.empty()) continue;
-
-    const int inSamples = static_cast<int>(m.processed.size());
-    const int outSamples = static_cast<int>(av_rescale_rnd(
-        swr_get_delay(micResampler_.get(), VoiceProcessor::kSampleRate) + inSamples, kTargetRate,
-        VoiceProcessor::kSampleRate, AV_ROUND_UP));
-    m.planeL.resize(static_cast<size_t>(outSamples) * sizeof(float));
-    m.planeR.resize(static_cast<size_t>(outSamples) * sizeof(float));
-    std::uint8_t* planes[2] = {m.planeL.data(), m.planeR.data()};
-    const std::uint8_t* in[1] = {reinterpret_cast<const std::uint8_t*>(m.processed.data())};
-    const int made = swr_convert(micResampler_.get(), planes, outSamples, in, inSamples);
+    if (!capturing_) {
+      if (bytes > 0) m.capture.Release();  // paused: nothing is kept
+      else std::this_thread::sleep_for(kMicPoll);
+      timeline.Reset();
+      continue;
+    }
+    if (!timeline.Anchored()) timeline.Anchor(now);
+    if (bytes == 0) {
+      // Late sound: silence stands in for what is overdue, so the picture
+      // does not wait; what arrives later fills only what is still open.
+      WriteMicSilence(timeline, timeline.Missing(now - kMicLateLimit));
+      std::this_thread::sleep_for(kMicPoll);
+      continue;
+    }
+    const int frames = static_cast<int>(bytes / blockAlign);
+    const auto fragmentStart =
+        now - std::chrono::microseconds(static_cast<std::int64_t>(frames) * 1000000 / m.capture.Rate());
+    const std::int64_t missing = timeline.Missing(fragmentStart);
+    if (missing > kMicJitterSamples) WriteMicSilence(timeline, missing);
+    const int made = TakeMicrophoneFragment(m, m.capture.Data(), frames);
+    m.capture.Release();
     if (made < 0) {
-      LOG(ERROR) << "Error while converting";
-      result = -1;
+      lost = "the microphone's sound could not be converted";
       break;
     }
-    if (made > 0 && !WriteMicFifo(planes, made)) break;
+    timeline.Wrote(made);
   }
-  if (result != 0) LOG(ERROR) << "microphone thread ends on an error";
   finish();
 }
 

@@ -109,9 +109,9 @@ void Recorder::ScreenReadThread() {
     clock.NextTurn();
     // Start alignment: all sources begin together.
     while (!audioReady_ && !stopRequested_) {
-      const bool ready = voiceSource_ == 0   ? (micReady_ && speakerReady_)
-                         : voiceSource_ == 1 ? micReady_.load()
-                                             : speakerReady_.load();
+      const bool ready = voiceSource_ == 0   ? (MicSettled() && SpeakerSettled())
+                         : voiceSource_ == 1 ? MicSettled()
+                                             : SpeakerSettled();
       if (ready) audioReady_ = true;
       clock.HoldAtStart();
       if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(1));

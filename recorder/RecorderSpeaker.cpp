@@ -10,7 +10,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
-#include "platform/PulseMonitorCapture.h"
+#include "platform/PulseCapture.h"
 #include "recorder/Recorder.h"
 #include "recorder/Trace.h"
 
@@ -23,15 +23,20 @@ constexpr int kEmptyPollsUntilSilent = 100;
 constexpr std::chrono::milliseconds kPollInterval{10};
 
 void Recorder::SpeakerCapture() {
-  const auto finish = [this] {
+  std::string lost;  // why system sound is gone, when it is
+  bool opened = false;
+  const auto finish = [&] {
+    if (!lost.empty() && !stopRequested_) ReportSoundLost(kSoundSystem, lost, opened);
     speakerDone_ = true;
     Trace("speaker audio capture thread exit\n");
   };
-  platform::PulseMonitorCapture capture;
+  platform::PulseCapture capture;
   if (!capture.Open()) {
     LOG(ERROR) << "Get Default Audio Endpoint error: " << capture.Error();
+    lost = "system sound could not be recorded: " + capture.Error();
     return finish();
   }
+  opened = true;
   const int channels = capture.Channels();
   const int rate = capture.Rate();
   const int blockAlign = capture.BlockAlign();
@@ -86,7 +91,7 @@ void Recorder::SpeakerCapture() {
   int emptyPolls = 0;
   while (!stopRequested_) {
     // Start alignment: the backlog is thrown away until every source is ready.
-    if (!(speakerReady_ && videoReady_ && (voiceSource_ != 0 || micReady_))) {
+    if (!(speakerReady_ && videoReady_ && (voiceSource_ != 0 || MicSettled()))) {
       if (capture.NextPacketSize() == 0) {
         speakerReady_ = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -98,6 +103,7 @@ void Recorder::SpeakerCapture() {
     const size_t bytes = capture.NextPacketSize();
     if (capture.Failed()) {
       LOG(ERROR) << "AudioCaptureClient GetBuffer  error";
+      lost = "the sound server dropped the system sound";
       break;
     }
     if (bytes == 0) {
@@ -123,7 +129,10 @@ void Recorder::SpeakerCapture() {
       fill += n;
       data += n;
       left -= n;
-      if (fill == staging.size() && !(ok = flushStaging())) break;
+      if (fill == staging.size() && !(ok = flushStaging())) {
+        lost = "system sound could not be converted";
+        break;
+      }
     }
     capture.Release();
     if (!ok) break;

@@ -1,12 +1,54 @@
 #include "recorder/Recovery.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <filesystem>
 
 #include <glog/logging.h>
 
+#include "platform/FileLock.h"
 #include "recorder/FfmpegPtr.h"
 
 namespace kal {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The demuxer that reads each of our containers back.
+const char* DemuxerFor(const std::string& ext) {
+  if (ext == ".mp4" || ext == ".mov") return "mov,mp4,m4a,3gp,3g2,mj2";
+  if (ext == ".mkv") return "matroska,webm";
+  if (ext == ".flv") return "flv";
+  if (ext == ".avi") return "avi";
+  if (ext == ".wmv") return "asf";
+  return nullptr;
+}
+
+// Creates `path` only when nothing has that name (O_EXCL), so a file that
+// appears meanwhile is never overwritten.
+bool CreateNew(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+// A free name for the copy of `part`, created empty; empty when none.
+fs::path ClaimTarget(const fs::path& part) {
+  const fs::path plain = part.parent_path() / part.stem();  // name without ".part"
+  if (CreateNew(plain)) return plain;
+  for (int n = 1; n < 1000; ++n) {
+    const std::string suffix = n == 1 ? "-recovered" : "-recovered-" + std::to_string(n);
+    const fs::path next =
+        part.parent_path() / (plain.stem().string() + suffix + plain.extension().string());
+    if (CreateNew(next)) return next;
+  }
+  return {};
+}
+
+}  // namespace
 
 bool RemuxToNormalFile(const std::string& part, const std::string& target) {
   AVFormatContext* raw = nullptr;
@@ -38,24 +80,51 @@ bool RemuxToNormalFile(const std::string& part, const std::string& target) {
   return av_write_trailer(out) >= 0 && packets > 0;
 }
 
+bool IsOurUnfinishedRecording(const std::string& part) {
+  const fs::path p(part);
+  if (p.extension() != kPartSuffix) return false;
+  const char* demuxer = DemuxerFor(p.stem().extension().string());
+  if (!demuxer) return false;
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, part.c_str(), nullptr, nullptr) < 0) return false;
+  InputContextPtr in(raw);
+  if (std::strcmp(raw->iformat->name, demuxer) != 0) return false;
+  // FLV makes its streams only when it reads their first packets.
+  if (avformat_find_stream_info(raw, nullptr) < 0) return false;
+  for (unsigned i = 0; i < raw->nb_streams; ++i) {
+    if (raw->streams[i]->codecpar->codec_id == AV_CODEC_ID_H264) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> RecoverUnfinishedRecordings(const std::string& folder) {
-  namespace fs = std::filesystem;
   std::vector<std::string> recovered;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(folder, ec)) {
     const fs::path part = e.path();
     if (!e.is_regular_file(ec) || part.extension() != kPartSuffix) continue;
-    fs::path target = part.parent_path() / part.stem();  // name without ".part"
-    if (fs::exists(target, ec)) {
-      target = part.parent_path() /
-               (target.stem().string() + "-recovered" + target.extension().string());
+    // Held for the whole copy: a recording that starts meanwhile with this
+    // name cannot take the file from under us, nor we from it.
+    platform::FileLock lock;
+    if (!lock.TryLock(part.string(), platform::FileLock::Open::kExisting)) {
+      LOG(INFO) << "left alone (being written): " << part.string();
+      continue;
+    }
+    if (!IsOurUnfinishedRecording(part.string())) {
+      LOG(INFO) << "left alone (not one of our recordings): " << part.string();
+      continue;
+    }
+    const fs::path target = ClaimTarget(part);
+    if (target.empty()) {
+      LOG(ERROR) << "no free name to recover " << part.string();
+      continue;
     }
     if (RemuxToNormalFile(part.string(), target.string())) {
       fs::remove(part, ec);
       recovered.push_back(target.string());
       LOG(ERROR) << "recovered an unfinished recording into " << target.string();
     } else {
-      fs::remove(target, ec);
+      fs::remove(target, ec);  // the empty or partial copy made above
       LOG(ERROR) << "could not recover " << part.string();
     }
   }

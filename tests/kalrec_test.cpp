@@ -124,6 +124,22 @@ TEST_F(KalrecTest, ConfigRoundTripsAndRecordLeavesItUntouched) {
   EXPECT_EQ(v->height, 240);
 }
 
+// No sound server here: asking for sound records the picture and says what
+// is missing instead of handing over a silent file without a word.
+TEST_F(KalrecTest, AMissingSoundSourceIsToldAndThePictureRecorded) {
+  const auto mic = RunKalrec({"record", "--out", dir / "mic.mkv", "--seconds", "1", "--sound", "mic"});
+  EXPECT_EQ(mic.status, 0) << mic.err;
+  EXPECT_NE(mic.err.find("no microphone found"), std::string::npos) << mic.err;
+  const auto both = RunKalrec({"record", "--out", dir / "both.mkv", "--seconds", "1", "--sound", "both"});
+  EXPECT_NE(both.err.find("no microphone found"), std::string::npos) << both.err;
+  EXPECT_NE(both.err.find("system sound"), std::string::npos) << both.err;
+  const auto none = RunKalrec({"record", "--out", dir / "none.mkv", "--seconds", "1", "--sound", "none"});
+  EXPECT_EQ(none.err.find("recording without"), std::string::npos) << none.err;
+  const auto info = kaltest::ProbeFile(dir / "mic.mkv");
+  ASSERT_TRUE(info.opened) << info.error;
+  EXPECT_GT(info.Find(AVMEDIA_TYPE_VIDEO)->framesDecoded, 10);
+}
+
 TEST_F(KalrecTest, DevicesAndVersion) {
   const auto d = RunKalrec({"devices"});
   EXPECT_EQ(d.status, 0);

@@ -63,6 +63,73 @@ INSTANTIATE_TEST_SUITE_P(Containers, KilledRecordingTest,
                          ::testing::Values("mp4", "mov", "mkv", "flv"),
                          [](const auto& info) { return std::string(info.param); });
 
+// Two recordings into one folder: the second one's start must not take the
+// first one's unfinished file for a left-over.
+TEST(RecoveryTest, ASecondRecordingInTheSameFolderLeavesTheFirstWhole) {
+  kaltest::TempDir dir;
+  kaltest::MovingContent content;
+  kaltest::Subprocess first(KalrecArgs({"record", "--out", dir / "a.mkv", "--seconds", "8",
+                                        "--fps", "24", "--sound", "none"}),
+                            kaltest::Quiet(dir / "a.err", dir / "a.out"));
+  std::this_thread::sleep_for(2500ms);
+  const auto second =
+      RunKalrec({"record", "--out", dir / "b.mkv", "--seconds", "1", "--sound", "none"});
+  EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.err.find("recovered"), std::string::npos) << second.err;
+  EXPECT_EQ(first.Wait(), 0) << kaltest::ReadFile(dir / "a.err");
+  for (const auto& [name, seconds] : {std::pair<std::string, double>{"a.mkv", 8}, {"b.mkv", 1}}) {
+    const auto info = kaltest::ProbeFile(dir / name);
+    ASSERT_TRUE(info.opened) << name << ": " << info.error;
+    const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+    ASSERT_NE(v, nullptr);
+    EXPECT_NEAR(v->duration, seconds, 0.3) << name;
+  }
+  EXPECT_FALSE(fs::exists(dir / "a-recovered.mkv"));
+}
+
+// Recovery takes only our own recordings and never writes over a file.
+TEST(RecoveryTest, LeavesOtherFilesAloneAndNeverOverwrites) {
+  kaltest::TempDir dir;
+  kaltest::MovingContent content;
+  // A killed recording, whose plain and "-recovered" names are both taken.
+  kaltest::Subprocess killed(KalrecArgs({"record", "--out", dir / "k.mkv", "--fps", "24",
+                                         "--sound", "none"}),
+                             kaltest::Quiet());
+  std::this_thread::sleep_for(3s);
+  killed.Signal(SIGKILL);
+  killed.Wait();
+  ASSERT_TRUE(fs::exists(dir / "k.mkv.part"));
+  kaltest::WriteFile(dir / "k.mkv", "the user's own file");
+  kaltest::WriteFile(dir / "k-recovered.mkv", "another file of the user's");
+  // Files of other programs that happen to end in ".part".
+  kaltest::WriteFile(dir / "notes.txt.part", "a download");
+  fs::copy_file(dir / "k.mkv.part", dir / "movie.mp4.part");  // Matroska under an MP4 name
+
+  const auto r = RunKalrec({"record", "--out", dir / "next.mkv", "--seconds", "1", "--sound", "none"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(kaltest::ReadFile(dir / "k.mkv"), "the user's own file");
+  EXPECT_EQ(kaltest::ReadFile(dir / "k-recovered.mkv"), "another file of the user's");
+  EXPECT_FALSE(fs::exists(dir / "k.mkv.part"));
+  const auto info = kaltest::ProbeFile(dir / "k-recovered-2.mkv");
+  ASSERT_TRUE(info.opened) << info.error;
+  EXPECT_GE(info.Find(AVMEDIA_TYPE_VIDEO)->framesDecoded, 24);
+  EXPECT_EQ(kaltest::ReadFile(dir / "notes.txt.part"), "a download");
+  EXPECT_TRUE(fs::exists(dir / "movie.mp4.part"));
+  EXPECT_FALSE(fs::exists(dir / "movie.mp4"));
+}
+
+// A file that cannot be finished is a failure, with the recording kept.
+TEST(RecoveryTest, AFileThatCannotBeRenamedIsReportedAndKept) {
+  kaltest::TempDir dir;
+  fs::create_directory(dir / "taken.mkv");  // the final name cannot be had
+  const auto r = RunKalrec({"record", "--out", dir / "taken.mkv", "--seconds", "1", "--sound", "none"});
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("could not be finished"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("taken.mkv.part"), std::string::npos) << r.err;
+  const auto info = kaltest::ProbeFile(dir / "taken.mkv.part");
+  EXPECT_TRUE(info.opened) << info.error;
+}
+
 TEST(FullDiskTest, EndsTheRecordingWithAPlayableFileAndAReason) {
   kaltest::TempDir dir;
   kaltest::SmallDisk disk(dir / "small", 3);

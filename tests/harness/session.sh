@@ -1,25 +1,34 @@
 #!/usr/bin/env bash
 # Runs one command inside a private test session and tears the session down.
 #
-#   session.sh [--display] [--sound] [--] COMMAND [ARGS...]
+#   session.sh [--display] [--sound] [--a11y] [--] COMMAND [ARGS...]
 #
 # Always: a fresh HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR under a temporary
 # folder, so no test touches the user's configuration or logs.
 # --display: a private Xvfb (1920x1080x24, -noreset) as $DISPLAY.
-# --sound:   a private PulseAudio server (no other clients) as $PULSE_SERVER,
-#            with the null sink "kal_sink" as default sink and the source
-#            "kal_tone" as default source: a microphone that hears a steady
-#            sine of $KAL_TEST_TONE_HZ (default 440 Hz). The tone is played
-#            into the null sink "kal_air", whose monitor kal_tone remaps, as
-#            module-sine-source would only deliver blocks of seconds.
+# --sound:   a private PulseAudio server as $PULSE_SERVER, with the null
+#            sink "kal_sink" as default sink and the source "kal_tone" as
+#            default source: a microphone that hears a steady sine of
+#            $KAL_TEST_TONE_HZ (default 440 Hz). Nothing reads the recorded
+#            sources but the program under test, as on a user's desktop.
+#            The microphone is the remapped monitor of the null sink
+#            "kal_air", into which pacat plays the tone in 10 ms periods, as
+#            a sound card's clock would deliver it (module-sine and
+#            module-sine-source render blocks of seconds, which no
+#            microphone does).
+# --a11y:    a private session bus with the accessibility bus on it, and
+#            Qt programs that publish their controls there, so a test finds
+#            a control by role and text (tests/harness/a11y.py).
 set -u
 
 want_display=0
 want_sound=0
+want_a11y=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --display) want_display=1; shift ;;
     --sound) want_sound=1; shift ;;
+    --a11y) want_a11y=1; shift ;;
     --) shift; break ;;
     *) break ;;
   esac
@@ -29,7 +38,9 @@ done
 session=$(mktemp -d /tmp/kal-session.XXXXXX)
 xvfb_pid=""
 pulse_pid=""
+a11y_pids=""
 cleanup() {
+  [ -n "$a11y_pids" ] && kill $a11y_pids 2>/dev/null
   [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -rf "$session"
@@ -67,7 +78,6 @@ if [ "$want_sound" = 1 ]; then
     -L "module-native-protocol-unix socket=$session/pulse.sock auth-anonymous=1" \
     -L "module-null-sink sink_name=kal_sink" \
     -L "module-null-sink sink_name=kal_air" \
-    -L "module-sine sink=kal_air frequency=$tone" \
     -L "module-remap-source master=kal_air.monitor source_name=kal_tone" \
     >/dev/null 2>&1 &
   pulse_pid=$!
@@ -79,9 +89,20 @@ if [ "$want_sound" = 1 ]; then
   pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; cat "$session/pulse.log" >&2; exit 1; }
   pactl set-default-sink kal_sink
   pactl set-default-source kal_tone
+  # Ends by itself when the server goes.
+  ffmpeg -v quiet -f lavfi -i "sine=frequency=$tone:sample_rate=44100" -f s16le -ac 1 - |
+    pacat --latency-msec=10 -d kal_air --format=s16le --rate=44100 --channels=1 \
+      --client-name=kal-test-microphone >/dev/null 2>&1 &
 else
   # No server at all: clients must not find or spawn one.
   export PULSE_SERVER="unix:$session/no-pulse.sock"
+fi
+
+if [ "$want_a11y" = 1 ]; then
+  eval "$(dbus-launch --sh-syntax)"
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  a11y_pids="$DBUS_SESSION_BUS_PID $!"
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 fi
 
 "$@"

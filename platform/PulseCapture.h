@@ -1,7 +1,10 @@
 #pragma once
-// Captures what the default sink plays, from its monitor source, as
-// interleaved signed 32-bit samples at the monitor's own rate and channel
-// count. Polled without blocking by one thread.
+// Captures one source of the sound server (a microphone, or the monitor of
+// the default sink for what is played) as interleaved signed 32-bit samples
+// at the source's own rate and channel count. The stream asks for small
+// fragments, so sound arrives within tens of milliseconds even where no
+// other client asks for a short latency. Polled without blocking by one
+// thread.
 
 #include <cstddef>
 #include <memory>
@@ -13,12 +16,12 @@ namespace platform {
 
 class PulseLoop;
 
-class PulseMonitorCapture {
+class PulseCapture {
  public:
-  PulseMonitorCapture();
-  ~PulseMonitorCapture();
-  PulseMonitorCapture(const PulseMonitorCapture&) = delete;
-  PulseMonitorCapture& operator=(const PulseMonitorCapture&) = delete;
+  PulseCapture();
+  ~PulseCapture();
+  PulseCapture(const PulseCapture&) = delete;
+  PulseCapture& operator=(const PulseCapture&) = delete;
 
   // Starts capturing `source` (empty: the default sink's monitor). False
   // with a reason in Error().

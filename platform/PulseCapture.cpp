@@ -1,4 +1,4 @@
-#include "platform/PulseMonitorCapture.h"
+#include "platform/PulseCapture.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -10,9 +10,9 @@ namespace platform {
 // Fragments of about 10 ms keep the polling loop's packets small.
 constexpr int kFragmentMs = 10;
 
-PulseMonitorCapture::PulseMonitorCapture() = default;
+PulseCapture::PulseCapture() = default;
 
-PulseMonitorCapture::~PulseMonitorCapture() {
+PulseCapture::~PulseCapture() {
   if (stream_) {
     if (peeked_) pa_stream_drop(stream_);
     pa_stream_disconnect(stream_);
@@ -20,7 +20,7 @@ PulseMonitorCapture::~PulseMonitorCapture() {
   }
 }
 
-bool PulseMonitorCapture::Open(const std::string& source, int timeoutMs) {
+bool PulseCapture::Open(const std::string& source, int timeoutMs) {
   std::string name = source;
   if (name.empty()) {
     const PulseDefaults d = QueryPulseDefaults(timeoutMs);
@@ -86,7 +86,7 @@ bool PulseMonitorCapture::Open(const std::string& source, int timeoutMs) {
   return true;
 }
 
-std::size_t PulseMonitorCapture::NextPacketSize() {
+std::size_t PulseCapture::NextPacketSize() {
   if (!stream_ || Failed()) return 0;
   if (peeked_) return bytes_;
   loop_->Poll();
@@ -105,7 +105,7 @@ std::size_t PulseMonitorCapture::NextPacketSize() {
   }
 }
 
-void PulseMonitorCapture::Release() {
+void PulseCapture::Release() {
   if (!peeked_) return;
   pa_stream_drop(stream_);
   peeked_ = false;
@@ -113,7 +113,7 @@ void PulseMonitorCapture::Release() {
   bytes_ = 0;
 }
 
-bool PulseMonitorCapture::Failed() const {
+bool PulseCapture::Failed() const {
   return !loop_ || !loop_->Good() || (stream_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)));
 }
 
