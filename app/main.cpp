@@ -16,6 +16,7 @@ extern "C" {
 
 #include "app/CrashDump.h"
 #include "app/LogSetup.h"
+#include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
 #include "config/UserFolders.h"
 #include "mainwnd/MainWnd.h"
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
       window.move(area.center() - window.rect().center());
     }
     window.show();
+    // Destroyed before the window: from then on nothing calls into it.
+    kal::SessionEnd sessionEnd([&window] { window.FinishRecordingForExit(); });
     std::thread upgrade(UpgradeCheck, &window);
     code = app.exec();
     upgrade.join();

@@ -46,6 +46,7 @@ constexpr std::array kTable = {
     KeyInfo{kGlobal, "watermark-font-size", "int/text", "32"},
     KeyInfo{kGlobal, "watermark-color", "text", "red"},
     KeyInfo{kGlobal, "user-real-ip", "text", ""},
+    KeyInfo{kGlobal, "help-url", "text", ""},
     KeyInfo{kMouseEffect, "mouse-check", "int", "1"},
     KeyInfo{kMouseEffect, "mouse-effect-click-check", "int", "0"},
     KeyInfo{kMouseEffect, "mouse-click-left-color", "text", "255"},

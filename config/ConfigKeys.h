@@ -90,6 +90,8 @@ inline constexpr IntKey kWatermarkFontSize{kGlobal, "watermark-font-size", 32};
 inline constexpr TextKey kWatermarkFontSizeText{kGlobal, "watermark-font-size", "32", 255};
 inline constexpr TextKey kWatermarkColor{kGlobal, "watermark-color", "red", 255};
 inline constexpr TextKey kUserRealIp{kGlobal, "user-real-ip", "", 112};
+// The help page "help" opens; empty: the page shipped beside the program.
+inline constexpr TextKey kHelpUrl{kGlobal, "help-url", "", 520};
 
 // --- section mouse-effect --- (colours are COLORREF decimal text, 0x00BBGGRR)
 inline constexpr IntKey kMouseCheck{kMouseEffect, "mouse-check", 1};

@@ -2,13 +2,16 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
+#include <QIcon>
 #include <QLabel>
 #include <QListWidget>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
 
 #include <ctime>
 #include <filesystem>
@@ -31,7 +34,8 @@ const char* const kMainWndControls[] = {
     "voice-source-system", "radio_mp4", "radio_flv", "radio_wmv", "radio_avi", "radio_mov",
     "radio_mkv", "quality_high", "quality_middle", "quality_low", "microphone-check",
     "audio-mute-check", "microphone-voice-slider", "microphone-voice-size", "brushBtn",
-    "recorderStartBtn", "recorderPauseBtn", "recorderStopBtn", "recordTimeText", "listview",
+    "recorderStartBtn", "recorderPauseBtn", "recorderStopBtn", "recordTimeText", "recordSoundText",
+    "listview",
     "player-area", "video-slider", "play", "pause", "stop", "rewind", "forward", "duration",
     "sound-slider", "starttime-hour", "starttime-min", "starttime-sec", "starttime-milli",
     "endtime-hour", "endtime-min", "endtime-sec", "endtime-milli", "get-starttime",
@@ -45,6 +49,9 @@ const char* const kMainWndControls[] = {
 const int kMainWndControlCount = sizeof(kMainWndControls) / sizeof(kMainWndControls[0]);
 
 namespace {
+
+// The microphone gain's range in dB, as the gain control takes it.
+constexpr int kMaxVoiceSizeDb = 90;
 
 struct Option {
   const char* control;
@@ -110,9 +117,22 @@ std::string ResolveOutputFolder() {
 CMainWnd::CMainWnd() : poster_(std::make_unique<Poster>(this)) {
   setWindowFlags(Qt::Window);
   setWindowTitle("KAL屏幕录制");
+  setWindowIcon(QIcon(ui::WindowImplBase::SkinFolder() + "/KalRecorder.png"));
+}
+
+void CMainWnd::ShowRecovered(const std::vector<std::string>& files) {
+  QString names;
+  for (const auto& f : files) {
+    AddRecordedFile(f);
+    names += "\n" + QString::fromStdString(std::filesystem::path(f).filename().string());
+  }
+  SetTimer(TIMER_LIST_SCROLL, 50, true);
+  ui::PromptBoxDialog box(this, "上次录制意外中断，已恢复录制文件：" + names);
+  box.ShowModal();
 }
 
 CMainWnd::~CMainWnd() {
+  if (recovery_.joinable()) recovery_.join();
   if (recorder_ && (recorder_->State() == kRecording || recorder_->State() == kPaused))
     recorder_->Stop();
 }
@@ -134,18 +154,16 @@ void CMainWnd::InitWindow() {
   FindControl<QStackedWidget>("main-tab")->setCurrentIndex(0);
   RestoreRecordPage();
   outputFolder_ = ResolveOutputFolder();
-  const auto recovered = RecoverUnfinishedRecordings(outputFolder_);
   FillRecordedList();
-  if (!recovered.empty()) {
-    // Told once the window is up, not in the middle of building it.
-    QString names;
-    for (const auto& f : recovered)
-      names += "\n" + QString::fromStdString(std::filesystem::path(f).filename().string());
-    QTimer::singleShot(0, this, [this, names] {
-      ui::PromptBoxDialog box(this, "上次录制意外中断，已恢复录制文件：" + names);
-      box.ShowModal();
-    });
-  }
+  // Left-over recordings are made normal files beside the window, which
+  // shows at once; each joins the list when it is ready.
+  recovery_ = std::thread([this, folder = outputFolder_] {
+    std::vector<std::string> recovered = RecoverUnfinishedRecordings(folder);
+    if (recovered.empty()) return;
+    QMetaObject::invokeMethod(
+        this, [this, recovered = std::move(recovered)] { ShowRecovered(recovered); },
+        Qt::QueuedConnection);
+  });
   ShowRecordButtons(false);
   recorder_ = std::make_unique<Recorder>(poster_.get());
 }
@@ -167,6 +185,8 @@ void CMainWnd::RestoreRecordPage() {
   FindControl<QAbstractButton>("audio-mute-check")->setChecked(cfg::Read(cfg::kAudioMuteCheck) != 0);
   const int size = cfg::Read(cfg::kVoiceSize);
   auto* slider = FindControl<QSlider>("microphone-voice-slider");
+  // The gain control's whole range, so no stored value is cut down.
+  slider->setRange(0, kMaxVoiceSizeDb);
   slider->setValue(size);
   FindControl<QLabel>("microphone-voice-size")->setText(QString("%1dB").arg(slider->value()));
 }
@@ -175,6 +195,7 @@ void CMainWnd::Notify(const ui::TNotifyUI& msg) {
   const QString& name = msg.senderName;
   if (msg.type == "click") {
     if (name == "recorderStartBtn") StartOrResume();
+    else if (name == "help") OpenHelp();
     else if (name == "recorderPauseBtn") PauseRecording();
     else if (name == "recorderStopBtn") StopRecording();
     else if (const Option* page = Find(kPages, name)) SelectPage(std::atoi(page->value));
@@ -220,7 +241,16 @@ void CMainWnd::StartOrResume() {
     SetTimer(TIMER_TRAY_BLINK, 800);
     return;
   }
-  if (!recorder_->WaitFinished(std::chrono::milliseconds(0))) return;  // last file not done yet
+  if (saving_ || !recorder_->WaitFinished(std::chrono::milliseconds(0))) {
+    // The last file is still being finished: the new recording starts as
+    // soon as it is, and the button says why it waits.
+    startWhenSaved_ = true;
+    return;
+  }
+  StartNewRecording();
+}
+
+void CMainWnd::StartNewRecording() {
   outputFolder_ = ResolveOutputFolder();
   char stamp[32];
   const std::time_t now = std::time(nullptr);
@@ -228,6 +258,7 @@ void CMainWnd::StartOrResume() {
   ::localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &local);
   outputFile_ = std::string(stamp) + "." + extension_;
+  FindControl<QLabel>("recordSoundText")->clear();
   const int ret = recorder_->Start(outputFile_, outputFolder_, extension_,
                                    cfg::Read(cfg::kVideoFramerate), cfg::Read(cfg::kQuality));
   if (ret == ERR_NO_VIDEO_DEVICE || ret == ERR_NO_AUDIO_DEVICE) {
@@ -248,6 +279,7 @@ void CMainWnd::StartOrResume() {
       (b == platform::X11ClickListener::Button::kLeft ? leftClickSeen : rightClickSeen) = true;
     });
   }
+  session_ = recorder_->Session();
   ShowRecordButtons(true);
   recorder_->Run();
   SetTimer(TIMER_TRAY_BLINK, 800);
@@ -280,7 +312,43 @@ void CMainWnd::EndRecordingUi() {
   clickListener_.reset();
   // The file is read once the engine has finished it, without blocking the
   // window meanwhile.
+  ShowSaving(true);
   SetTimer(TIMER_RECORDING_DONE, 100);
+}
+
+// While the last file is being finished, the start button says so and
+// takes no clicks; a start asked for meanwhile follows when it is done.
+void CMainWnd::ShowSaving(bool saving) {
+  saving_ = saving;
+  auto* start = FindControl<QAbstractButton>("recorderStartBtn");
+  start->setEnabled(!saving);
+  start->setText(saving ? "正在保存..." : "开始录制");
+}
+
+void CMainWnd::FinishRecordingForExit() {
+  if (!recorder_) return;
+  const int state = recorder_->State();
+  if (state == kRecording || state == kPaused) recorder_->Stop();
+  if (!recorder_->WaitFinished(std::chrono::seconds(60)))
+    LOG(ERROR) << "the recording could not be finished before the end";
+}
+
+void CMainWnd::ShowSoundProblem(std::uintptr_t source, bool whileRecording) {
+  const QString name = source == kSoundMicrophone ? "麦克风" : "系统声音";
+  const QString line = whileRecording ? QString("%1已断开，录制继续，该声音以静音代替").arg(name)
+                                      : QString("未找到%1，本次录制没有%1的声音").arg(name);
+  auto* label = FindControl<QLabel>("recordSoundText");
+  label->setText(label->text().isEmpty() ? line : label->text() + "\n" + line);
+}
+
+// The help page in the user's browser: "help-url", else the page shipped
+// beside the program.
+void CMainWnd::OpenHelp() {
+  const std::string configured = cfg::Read(cfg::kHelpUrl);
+  const QUrl url = configured.empty()
+                       ? QUrl::fromLocalFile(ui::WindowImplBase::SkinFolder() + "/help.html")
+                       : QUrl::fromUserInput(QString::fromStdString(configured));
+  if (!QDesktopServices::openUrl(url)) LOG(ERROR) << "cannot open the help page " << url.toString().toStdString();
 }
 
 void CMainWnd::OnTimer(int id) {
@@ -297,8 +365,13 @@ void CMainWnd::OnTimer(int id) {
   } else if (id == TIMER_RECORDING_DONE) {
     if (!recorder_->WaitFinished(std::chrono::milliseconds(0))) return;
     KillTimer(id);
+    ShowSaving(false);
     AddRecordedFile(recorder_->FilePath());
     SetTimer(TIMER_LIST_SCROLL, 50, true);
+    if (startWhenSaved_) {
+      startWhenSaved_ = false;
+      if (uiState_ == kUiRecording) StartNewRecording();
+    }
   }
 }
 
@@ -329,16 +402,27 @@ void CMainWnd::HandleCustomMessage(unsigned message, std::uintptr_t wParam, std:
   handled = true;
   switch (message) {
     case WMU_RECORD_SECONDS:
-      FindControl<QLabel>("recordTimeText")->setText(QString::fromStdString(TimeText(lParam)));
+      // Seconds of an earlier session, or posted just before the stop, are stale.
+      if (static_cast<int>(wParam) == session_ && (uiState_ == kUiRecording || uiState_ == kUiPaused))
+        FindControl<QLabel>("recordTimeText")->setText(QString::fromStdString(TimeText(lParam)));
+      break;
+    case WMU_RECORD_SOUND_LOST:
+      ShowSoundProblem(wParam, lParam != 0);
+      break;
+    case WMU_OPEN_HELP:
+      OpenHelp();
       break;
     case WMU_RECORD_FAILED: {
-      // The engine has already stopped itself.
-      EndRecordingUi();
+      // The engine has already stopped itself; a file that could not be
+      // finished comes after the stop.
+      if (wParam != kFailureFinish) EndRecordingUi();
+      const QString failure = QString::fromStdString(recorder_->Failure());
       const QString text =
           wParam == kFailureDiskFull
               ? QString("磁盘空间已满，录制已停止。已录制的内容已保存。")
-              : QString("录制文件无法写入，录制已停止。已录制的内容已保存。\n(%1)")
-                    .arg(QString::fromStdString(recorder_->Failure()));
+          : wParam == kFailureFinish
+              ? QString("录制文件未能完成保存，已录制的内容保留在未完成的文件中。\n(%1)").arg(failure)
+              : QString("录制文件无法写入，录制已停止。已录制的内容已保存。\n(%1)").arg(failure);
       ui::PromptBoxDialog box(this, text);
       box.ShowModal();
       break;
@@ -376,7 +460,6 @@ void CMainWnd::closeEvent(QCloseEvent* e) {
   quitRequested_ = false;
   if (!quit && cfg::Read(cfg::kWindowClose) != 0) {
     // The title bar's close only hides the window to the tray.
-    minimizeRequested_ = true;
     showMinimized();
     e->ignore();
     return;

@@ -5,6 +5,8 @@
 
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "recorder/Recorder.h"
 #include "ui/WindowImplBase.h"
@@ -50,13 +52,13 @@ class CMainWnd : public ui::WindowImplBase {
   void StartOrResume();
   void PauseRecording();
   void StopRecording();
+  // Ends a running recording and waits until its file is complete, without
+  // touching any window (the display may be gone): the program is ending.
+  void FinishRecordingForExit();
   int UiState() const { return uiState_; }
   const std::string& Extension() const { return extension_; }
   const std::string& OutputFolder() const { return outputFolder_; }
   Recorder& Engine() { return *recorder_; }
-  // How often the preview player was told to stop (page switches).
-  int PlayerStops() const { return playerStops_; }
-  bool MinimizeRequested() const { return minimizeRequested_; }
 
  protected:
   QString ClassName() const override { return "CMainWnd"; }
@@ -73,24 +75,33 @@ class CMainWnd : public ui::WindowImplBase {
   class Poster;
   void RestoreRecordPage();
   void SelectPage(int index);
-  void StopPlayer() { ++playerStops_; }
+  // The cut page's preview player stops before any page switch; it comes
+  // with the media tools, until then there is nothing to stop.
+  void StopPlayer() {}
   void ShowRecordButtons(bool recording);
   void EndRecordingUi();
+  void StartNewRecording();
+  void ShowSaving(bool saving);
+  void ShowSoundProblem(std::uintptr_t source, bool whileRecording);
+  void OpenHelp();
   void AddRecordedFile(const std::string& path);
   void FillRecordedList();
+  void ShowRecovered(const std::vector<std::string>& files);
   bool ConfirmQuitWhileRecording();
 
   std::unique_ptr<Poster> poster_;
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<platform::X11ClickListener> clickListener_;
+  std::thread recovery_;  // makes left-over recordings normal files
   std::string extension_ = "mp4";
   std::string outputFolder_;
   std::string outputFile_;
   std::string agent_;
   int uiState_ = kUiNone;
-  int playerStops_ = 0;
+  bool saving_ = false;        // the last file is still being finished
+  bool startWhenSaved_ = false;  // a start was asked for meanwhile
+  int session_ = 0;            // the engine's session shown in the time display
   bool quitRequested_ = false;
-  bool minimizeRequested_ = false;
   bool blinkOn_ = false;
 };
 

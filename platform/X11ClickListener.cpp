@@ -18,6 +18,7 @@ bool X11ClickListener::Start(Callback onPress, const char* displayName) {
   InstallX11ErrorHandler();
   Display* dpy = XOpenDisplay(displayName);
   if (!dpy) return false;
+  SurviveConnectionLoss(dpy);
   int event = 0;
   int error = 0;
   int major = 2;
@@ -49,6 +50,7 @@ void X11ClickListener::Stop() {
   const char byte = 1;
   [[maybe_unused]] ssize_t n = ::write(wakeFd_[1], &byte, 1);
   thread_.join();
+  ForgetConnection(static_cast<Display*>(dpy_));
   XCloseDisplay(static_cast<Display*>(dpy_));
   dpy_ = nullptr;
   ::close(wakeFd_[0]);
@@ -59,7 +61,7 @@ void X11ClickListener::Stop() {
 void X11ClickListener::Loop() {
   Display* dpy = static_cast<Display*>(dpy_);
   pollfd fds[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {wakeFd_[0], POLLIN, 0}};
-  while (!stop_) {
+  while (!stop_ && !ConnectionLost(dpy)) {
     while (XPending(dpy) > 0) {
       XEvent ev;
       XNextEvent(dpy, &ev);

@@ -55,6 +55,7 @@ X11Screen::X11Screen() : impl_(std::make_unique<Impl>()) {}
 X11Screen::~X11Screen() {
   if (impl_->dpy) {
     impl_->FreeImage();
+    ForgetConnection(impl_->dpy);
     XCloseDisplay(impl_->dpy);
   }
 }
@@ -66,6 +67,7 @@ bool X11Screen::Open(const char* displayName) {
     error_ = "cannot open X display";
     return false;
   }
+  SurviveConnectionLoss(impl_->dpy);
   const int scr = DefaultScreen(impl_->dpy);
   impl_->root = RootWindow(impl_->dpy, scr);
   impl_->visual = DefaultVisual(impl_->dpy, scr);
@@ -145,7 +147,7 @@ bool X11Screen::PrepareGrab(int width, int height) {
 
 bool X11Screen::Grab(int x, int y) {
   Impl& d = *impl_;
-  if (!d.image) return false;
+  if (!d.image || ConnectionLost(d.dpy)) return false;
   // Both requests wait for their reply, so an X error shows in the result.
   if (d.shmAttached) return XShmGetImage(d.dpy, d.root, d.image, x, y, AllPlanes);
   return XGetSubImage(d.dpy, d.root, x, y, static_cast<unsigned>(d.width),

@@ -37,8 +37,8 @@ record = vbox("record-page", [
   group("声音来源","voice-source-group",[radio("voice-source-default","系统声音和麦克风"),radio("voice-source-microphone","麦克风"),radio("voice-source-system","系统声音")]),
   group("视频格式","video-format-group",[radio("radio_mp4","MP4"),radio("radio_flv","FLV"),radio("radio_wmv","WMV"),radio("radio_avi","AVI"),radio("radio_mov","MOV"),radio("radio_mkv","MKV")]),
   group("画质","quality-group",[radio("quality_high","高清"),radio("quality_middle","标清"),radio("quality_low","流畅")]),
-  group("麦克风","microphone-group",[check("microphone-check","麦克风增强"),check("audio-mute-check","静音录制"),slider("microphone-voice-slider",0,60,20),label("microphone-voice-size","20dB")]),
-  hbox("record-controls",[button("recorderStartBtn","开始录制"),button("recorderPauseBtn","暂停"),button("recorderStopBtn","停止"),label("recordTimeText","00:00:00"),spacer("sp3"),button("brushBtn","画笔")]),
+  group("麦克风","microphone-group",[check("microphone-check","麦克风增强"),check("audio-mute-check","静音录制"),slider("microphone-voice-slider",0,90,20),label("microphone-voice-size","20dB")]),
+  hbox("record-controls",[button("recorderStartBtn","开始录制"),button("recorderPauseBtn","暂停"),button("recorderStopBtn","停止"),label("recordTimeText","00:00:00"),label("recordSoundText",""),spacer("sp3"),button("brushBtn","画笔")]),
   label("listTitle","录制的文件"), lst("listview")])
 
 def timeedits(prefix):

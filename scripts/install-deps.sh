@@ -15,7 +15,8 @@ PACKAGES=(
   libx11-dev libxext-dev libxfixes-dev libxi-dev libxtst-dev
   libpulse-dev
   libgtest-dev libgmock-dev googletest
-  xvfb xdotool pulseaudio pulseaudio-utils imagemagick x11-utils time
+  xvfb xdotool pulseaudio pulseaudio-utils imagemagick x11-utils x11-xserver-utils time
+  dbus-x11 at-spi2-core python3-pyatspi openbox
   fonts-wqy-microhei fonts-arphic-uming espeak-ng
   clang libclang-rt-14-dev llvm
 )

@@ -14,12 +14,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "MediaProbe.h"
 #include "SmallDisk.h"
+#include "Subprocess.h"
 #include "TempDir.h"
 #include "XTestScreen.h"
 #include "config/ConfigKeys.h"
@@ -109,12 +111,29 @@ TEST_F(MainWndTest, EveryStartResetsTheUserDefinedRegion) {
   EXPECT_EQ(Key("global", "user-defined-region-check"), "0");
 }
 
+// X's own record of the window: "Iconic" once a window manager minimised it.
+std::string WmState(WId window) {
+  FILE* p = ::popen(("xprop -id " + std::to_string(window) + " WM_STATE 2>/dev/null").c_str(), "r");
+  std::string text;
+  char buf[256];
+  while (p && std::fgets(buf, sizeof buf, p)) text += buf;
+  if (p) ::pclose(p);
+  return text;
+}
+
 TEST_F(MainWndTest, TitleBarCloseMinimisesWhenWindowCloseIsOne) {
+  kaltest::Subprocess wm({"openbox", "--sm-disable"}, kaltest::Quiet());
+  QTest::qWait(800);
   kal::cfg::Write(kal::cfg::kWindowClose, 1);
   auto w = Open();
+  QTest::qWait(300);
   EXPECT_FALSE(w->close());
-  EXPECT_TRUE(w->MinimizeRequested());
-  EXPECT_TRUE(w->isVisible());
+  std::string state;
+  for (int i = 0; i < 30 && state.find("Iconic") == std::string::npos; ++i) {
+    QTest::qWait(100);
+    state = WmState(w->winId());
+  }
+  EXPECT_NE(state.find("Iconic"), std::string::npos) << state;
   kal::cfg::Write(kal::cfg::kWindowClose, 0);
   EXPECT_TRUE(w->close()) << "idle engine: the close proceeds";
 }
@@ -125,21 +144,23 @@ TEST_F(MainWndTest, QuitFromTheTrayClosesEvenWithWindowCloseOne) {
   kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_QUIT, 0, 0);
   QApplication::processEvents();
   EXPECT_FALSE(w->isVisible());
-  EXPECT_FALSE(w->MinimizeRequested());
 }
 
-TEST_F(MainWndTest, PageSwitchesStopThePlayerFirst) {
+// Each page button shows its page (the preview player, which page switches
+// stop first, comes with the cut page).
+TEST_F(MainWndTest, PageButtonsShowTheirPages) {
   auto w = Open();
   auto* tab = w->FindControl<QStackedWidget>("main-tab");
   const char* pages[] = {"video-cut-page", "video-convert-page", "video-compress-page",
                          "video-record-page", "video-record-page"};
-  int expected = 0;
   const int indexes[] = {1, 2, 3, 0, 0};
   for (int i = 0; i < 5; ++i) {
     Click(*w, pages[i]);
-    EXPECT_EQ(w->PlayerStops(), ++expected) << pages[i];
     EXPECT_EQ(tab->currentIndex(), indexes[i]);
+    EXPECT_TRUE(tab->widget(indexes[i])->isVisible()) << pages[i];
   }
+  EXPECT_NE(w->FindControl("recorderStartBtn"), nullptr);
+  EXPECT_TRUE(w->FindControl("recorderStartBtn")->isVisible());
 }
 
 TEST_F(MainWndTest, NotificationsReachTheBase) {
@@ -154,10 +175,67 @@ TEST_F(MainWndTest, NotificationsReachTheBase) {
 }
 
 TEST_F(MainWndTest, RecordedSecondsShowAsElapsedTime) {
+  kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
   auto w = Open();
-  kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_RECORD_SECONDS, 0, 3725);
+  Click(*w, "recorderStartBtn");
+  const int session = w->Engine().Session();
+  kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_RECORD_SECONDS, session, 3725);
   QApplication::processEvents();
   EXPECT_EQ(w->FindControl<QLabel>("recordTimeText")->text(), "01:02:05");
+  kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_RECORD_SECONDS, session, 360000);
+  QApplication::processEvents();
+  EXPECT_EQ(w->FindControl<QLabel>("recordTimeText")->text(), "100:00:00");
+  // Seconds posted before the stop that arrive after it are stale.
+  kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_RECORD_SECONDS, session, 7);
+  Click(*w, "recorderStopBtn");
+  QApplication::processEvents();
+  EXPECT_EQ(w->FindControl<QLabel>("recordTimeText")->text(), "00:00:00");
+}
+
+// A start pressed while the last file is still being finished is not lost:
+// the button says the program is saving, and the recording starts once the
+// file is done.
+TEST_F(MainWndTest, AStartWhileSavingFollowsOnceTheFileIsDone) {
+  kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
+  auto w = Open();
+  Click(*w, "radio_mkv");
+  Click(*w, "recorderStartBtn");
+  QTest::qWait(1200);
+  Click(*w, "recorderStopBtn");
+  kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_RECORD_START, 0, 0);  // the hotkey
+  QApplication::processEvents();
+  auto* start = w->FindControl<QAbstractButton>("recorderStartBtn");
+  EXPECT_EQ(start->text(), "正在保存...");
+  EXPECT_FALSE(start->isEnabled());
+  for (int i = 0; i < 100 && w->Engine().State() != kal::kRecording; ++i) QTest::qWait(100);
+  ASSERT_EQ(w->Engine().State(), kal::kRecording) << "the second recording started";
+  EXPECT_EQ(w->UiState(), kal::kUiRecording);
+  QTest::qWait(1100);  // another second: another file name
+  Click(*w, "recorderStopBtn");
+  auto* list = w->FindControl<QListWidget>("listview");
+  for (int i = 0; i < 100 && list->count() < 2; ++i) QTest::qWait(100);
+  EXPECT_EQ(list->count(), 2);
+  EXPECT_EQ(start->text(), "开始录制");
+  EXPECT_TRUE(start->isEnabled());
+}
+
+// No sound server here: the record page says what the recording lacks.
+TEST_F(MainWndTest, AMissingSoundSourceIsShownOnTheRecordPage) {
+  auto w = Open();
+  Click(*w, "recorderStartBtn");
+  auto* text = w->FindControl<QLabel>("recordSoundText");
+  for (int i = 0; i < 30 && !text->text().contains("系统声音"); ++i) QTest::qWait(100);
+  EXPECT_TRUE(text->text().contains("未找到麦克风")) << text->text().toStdString();
+  EXPECT_TRUE(text->text().contains("未找到系统声音")) << text->text().toStdString();
+  EXPECT_TRUE(text->isVisible());
+  Click(*w, "recorderStopBtn");
+}
+
+TEST_F(MainWndTest, TheWholeMicrophoneGainRangeIsKept) {
+  kal::cfg::Write(kal::cfg::kVoiceSize, 85);
+  auto w = Open();
+  EXPECT_EQ(Key("global", "voice-size"), "85");
+  EXPECT_EQ(w->FindControl<QLabel>("microphone-voice-size")->text(), "85dB");
 }
 
 TEST_F(MainWndTest, StartPauseStopRecordsAFileIntoTheList) {
@@ -186,6 +264,50 @@ TEST_F(MainWndTest, StartPauseStopRecordsAFileIntoTheList) {
   EXPECT_GT(fs::file_size(path), 1000u);
 }
 
+// Confirms every modal box that opens, noting its text.
+class BoxConfirmer {
+ public:
+  BoxConfirmer() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!box) return;
+      if (auto* text = box->findChild<QLabel*>("msgText")) texts_ += text->text();
+      box->done(1);
+    });
+    timer_.start(100);
+  }
+  const QString& Texts() const { return texts_; }
+
+ private:
+  QTimer timer_;
+  QString texts_;
+};
+
+// A recording left unfinished by a crash joins the list at the next start,
+// and the user is told.
+TEST_F(MainWndTest, ALeftOverRecordingIsRecoveredIntoTheList) {
+  kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
+  {
+    kal::Recorder rec(nullptr);
+    ASSERT_EQ(rec.Start("20250101120000.mkv", out.path(), "mkv", 24, 1), 0);
+    rec.Run();
+    QTest::qWait(1500);
+    rec.Stop();
+    ASSERT_TRUE(rec.WaitFinished(std::chrono::seconds(20)));
+  }
+  // As a crash leaves it: under its unfinished name.
+  fs::rename(out / "20250101120000.mkv", out / "20250101120000.mkv.part");
+  BoxConfirmer boxes;
+  auto w = Open();
+  auto* list = w->FindControl<QListWidget>("listview");
+  for (int i = 0; i < 100 && list->count() == 0; ++i) QTest::qWait(100);
+  ASSERT_EQ(list->count(), 1);
+  EXPECT_EQ(list->item(0)->data(Qt::UserRole).toString().toStdString(), out / "20250101120000.mkv");
+  for (int i = 0; i < 30 && boxes.Texts().isEmpty(); ++i) QTest::qWait(100);
+  EXPECT_TRUE(boxes.Texts().contains("20250101120000.mkv")) << boxes.Texts().toStdString();
+  EXPECT_FALSE(fs::exists(out / "20250101120000.mkv.part"));
+}
+
 TEST_F(MainWndTest, AFullDiskEndsTheRecordingSaysSoAndKeepsAPlayableFile) {
   kaltest::SmallDisk disk(out / "small", 3);
   if (!disk.Mounted()) GTEST_SKIP() << "mounting a small filesystem needs root";
@@ -196,20 +318,12 @@ TEST_F(MainWndTest, AFullDiskEndsTheRecordingSaysSoAndKeepsAPlayableFile) {
   kaltest::MovingContent content;
 
   // The prompt is modal: it is read and confirmed from a timer.
-  QString prompt;
-  QTimer confirm;
-  QObject::connect(&confirm, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (!box) return;
-    if (auto* text = box->findChild<QLabel*>("msgText")) prompt = text->text();
-    box->done(1);
-  });
-  confirm.start(100);
+  BoxConfirmer boxes;
   Click(*w, "radio_mkv");
   Click(*w, "recorderStartBtn");
   ASSERT_EQ(w->UiState(), kal::kUiRecording);
-  for (int i = 0; i < 600 && prompt.isEmpty(); ++i) QTest::qWait(100);
-  EXPECT_TRUE(prompt.contains("磁盘空间已满")) << prompt.toStdString();
+  for (int i = 0; i < 600 && boxes.Texts().isEmpty(); ++i) QTest::qWait(100);
+  EXPECT_TRUE(boxes.Texts().contains("磁盘空间已满")) << boxes.Texts().toStdString();
   EXPECT_EQ(w->UiState(), kal::kUiStopped);
   EXPECT_TRUE(w->FindControl<QWidget>("recorderStartBtn")->isVisible());
 

@@ -1,0 +1,101 @@
+#!/usr/bin/python3
+"""Finds a control of a running program on the accessibility bus, by its role
+and text, as a screen reader does, and clicks its centre with xdotool.
+
+  a11y.py APP click ROLE TEXT   click the control (waits up to 10 s for it)
+  a11y.py APP find ROLE TEXT    print its screen rectangle "x y w h"
+  a11y.py APP names ROLE        print the text of every control of ROLE
+
+APP is the program's name on the bus (its executable's name), ROLE an AT-SPI
+role name such as "push button", "label" or "check box". Exit 1 when the
+control is not found in time. Needs the session bus and the AT-SPI bus that
+tests/harness/session.sh --a11y starts.
+"""
+import subprocess
+import sys
+import time
+
+import pyatspi
+
+
+def walk(node, depth=0):
+    if node is None or depth > 40:
+        return
+    yield node
+    for i in range(node.childCount):
+        try:
+            child = node.getChildAtIndex(i)
+        except Exception:
+            continue
+        yield from walk(child, depth + 1)
+
+
+def application(name):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is not None and app.name == name:
+            return app
+    return None
+
+
+def controls(app_name, role):
+    app = application(app_name)
+    if app is None:
+        return []
+    found = []
+    for node in walk(app):
+        try:
+            if node.getRoleName() == role and node.getState().contains(pyatspi.STATE_SHOWING):
+                found.append(node)
+        except Exception:
+            continue
+    return found
+
+
+def find(app_name, role, text, timeout=10.0):
+    end = time.time() + timeout
+    while True:
+        for node in controls(app_name, role):
+            if node.name == text:
+                return node
+        if time.time() > end:
+            return None
+        time.sleep(0.2)
+
+
+def rect(node):
+    e = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return e.x, e.y, e.width, e.height
+
+
+def main(argv):
+    if len(argv) < 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    app, verb, role = argv[0], argv[1], argv[2]
+    if verb == "names":
+        for node in controls(app, role):
+            print(node.name)
+        return 0
+    if len(argv) < 4:
+        print(__doc__, file=sys.stderr)
+        return 2
+    node = find(app, role, argv[3])
+    if node is None:
+        print(f"no {role} '{argv[3]}' in {app}", file=sys.stderr)
+        return 1
+    x, y, w, h = rect(node)
+    if verb == "find":
+        print(x, y, w, h)
+        return 0
+    if verb == "click":
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2),
+                        "click", "1"], check=True)
+        return 0
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
