@@ -84,10 +84,17 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       o.quality = n;
     } else if (a == "--area") {
       if (!value(v)) return std::nullopt;
-      if (v != "full" && v != "follow") {
+      if (v.rfind("screen:", 0) == 0) {
+        int n = 0;
+        if (!ParseInt(v.substr(7), n) || n < 0 || n > 63) {
+          error = "--area wants screen:N with a monitor number from kalrec devices, not '" + v + "'";
+          return std::nullopt;
+        }
+        o.monitor = n;
+      } else if (v != "full" && v != "follow" && v != "all") {
         int x = 0, y = 0, w = 0, h = 0;
         if (!ParseRegion(v, x, y, w, h) || x < 0 || y < 0 || w < 2 || h < 2) {
-          error = "--area wants full, follow or X,Y,W,H, not '" + v + "'";
+          error = "--area wants full, follow, all, screen:N or X,Y,W,H, not '" + v + "'";
           return std::nullopt;
         }
         o.regionX = x;

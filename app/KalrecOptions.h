@@ -20,8 +20,9 @@ struct RecordOptions {
   std::optional<double> seconds;
   std::optional<int> fps;
   std::optional<int> quality;
-  std::optional<std::string> area;  // "full", "follow" or "X,Y,W,H"
-  int regionX = 0, regionY = 0, regionW = 0, regionH = 0;
+  std::optional<std::string> area;  // "full", "follow", "all", "screen:N" or "X,Y,W,H"
+  std::optional<int> monitor;       // N of "screen:N"
+  int regionX = 0, regionY = 0, regionW = 0, regionH = 0;  // "all" and "screen:N": set by the caller
   std::optional<std::string> sound;  // none, mic, system, both
   bool cursor = false;
   bool highlight = false;
@@ -40,6 +41,7 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
                                                 std::string& error);
 
 // Turns the options into this run's settings (never written to the file).
+// For "all" and "screen:N" the region must have been filled in first.
 void ApplyRecordOptions(const RecordOptions& o);
 
 }  // namespace kal

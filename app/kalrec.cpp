@@ -49,10 +49,12 @@ constexpr const char* kUsage =
 
 constexpr const char* kRecordUsage =
     "usage: kalrec record --out PATH [--seconds S] [--fps N] [--quality 0|1|2]\n"
-    "       [--area full|follow|X,Y,W,H] [--sound none|mic|system|both]\n"
+    "       [--area full|follow|all|screen:N|X,Y,W,H] [--sound none|mic|system|both]\n"
     "       [--cursor] [--highlight] [--ripples] [--watermark-text TEXT]\n"
     "       [--watermark-image FILE] [--camera] [--pause-at T:D]... [--stats]\n"
     "The container follows the extension of PATH (mp4, flv, wmv, avi, mov, mkv).\n"
+    "--area full is the primary monitor, all the whole X screen with every\n"
+    "monitor, screen:N monitor N of kalrec devices.\n"
     "Recording ends after S seconds of running time, on Ctrl-C, SIGTERM or\n"
     "SIGHUP, or when 'q' is read from standard input; the file is always finished.\n"
     "Settings not given come from configure.ini, which is never changed.\n";
@@ -108,9 +110,9 @@ void TellSoundProblems(const kal::Recorder& rec, size_t& told) {
 
 int Record(const std::vector<std::string>& args) {
   std::string error;
-  const auto parsed = kal::ParseRecordOptions(args, error);
+  auto parsed = kal::ParseRecordOptions(args, error);
   if (!parsed) return Fail(error), 2;
-  const kal::RecordOptions& o = *parsed;
+  kal::RecordOptions& o = *parsed;
   if (o.help) {
     std::fputs(kRecordUsage, stdout);
     return 0;
@@ -118,6 +120,22 @@ int Record(const std::vector<std::string>& args) {
   if (!WritableFolder(o.folder)) return Fail("cannot write into the folder '" + o.folder + "'");
   if (!o.camera && platform::QueryScreenSize().width <= 0)
     return Fail("no X display to record (is DISPLAY set?)");
+
+  if (o.area == "all") {
+    const platform::ScreenSize screen = platform::QueryScreenSize();
+    o.regionX = o.regionY = 0;
+    o.regionW = screen.width;
+    o.regionH = screen.height;
+  } else if (o.monitor) {
+    const std::vector<platform::Monitor> monitors = platform::QueryMonitors();
+    if (*o.monitor >= static_cast<int>(monitors.size()))
+      return Fail("there is no monitor " + std::to_string(*o.monitor) + " (kalrec devices lists them)"), 2;
+    const platform::Monitor& m = monitors[static_cast<size_t>(*o.monitor)];
+    o.regionX = m.x;
+    o.regionY = m.y;
+    o.regionW = m.width;
+    o.regionH = m.height;
+  }
 
   const std::string logFolder = kal::GetUserDataFolder(kal::kLogFolder);
   kal::LogSession log("kalrec", logFolder);
@@ -224,6 +242,14 @@ int Devices() {
   const platform::ScreenSize screen = platform::QueryScreenSize();
   if (screen.width > 0) {
     std::printf("screen: %dx%d\n", screen.width, screen.height);
+    const std::vector<platform::Monitor> monitors = platform::QueryMonitors();
+    const platform::Monitor full = platform::PrimaryMonitor(monitors, screen);
+    for (size_t i = 0; i < monitors.size(); ++i) {
+      const platform::Monitor& m = monitors[i];
+      const bool isFull = m.name == full.name && m.x == full.x && m.y == full.y;
+      std::printf("monitor %zu: %s %dx%d+%d+%d%s\n", i, m.name.c_str(), m.width, m.height, m.x,
+                  m.y, isFull ? " (full screen)" : "");
+    }
   } else {
     std::printf("screen: none\n");
   }

@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -17,6 +18,49 @@ ScreenSize QueryScreenSize(const char* displayName) {
   X11Screen screen;
   if (!screen.Open(displayName)) return {};
   return screen.Size();
+}
+
+std::vector<Monitor> QueryMonitors(const char* displayName) {
+  InstallX11ErrorHandler();
+  Display* dpy = XOpenDisplay(displayName);
+  if (!dpy) return {};
+  std::vector<Monitor> out;
+  const int scr = DefaultScreen(dpy);
+  int event = 0;
+  int error = 0;
+  int major = 0;
+  int minor = 0;
+  if (XRRQueryExtension(dpy, &event, &error) && XRRQueryVersion(dpy, &major, &minor) &&
+      (major > 1 || (major == 1 && minor >= 5))) {
+    int count = 0;
+    XRRMonitorInfo* list = XRRGetMonitors(dpy, RootWindow(dpy, scr), True, &count);
+    for (int i = 0; i < count; ++i) {
+      Monitor m;
+      if (char* name = XGetAtomName(dpy, list[i].name)) {
+        m.name = name;
+        XFree(name);
+      }
+      m.x = list[i].x;
+      m.y = list[i].y;
+      m.width = list[i].width;
+      m.height = list[i].height;
+      m.primary = list[i].primary != 0;
+      out.push_back(m);
+    }
+    if (list) XRRFreeMonitors(list);
+  }
+  if (out.empty()) out.push_back({"screen", 0, 0, DisplayWidth(dpy, scr), DisplayHeight(dpy, scr), true});
+  XCloseDisplay(dpy);
+  return out;
+}
+
+Monitor PrimaryMonitor(const std::vector<Monitor>& monitors, ScreenSize screen) {
+  for (const Monitor& m : monitors)
+    if (m.primary) return m;
+  for (const Monitor& m : monitors)
+    if (m.x == 0 && m.y == 0) return m;
+  if (!monitors.empty()) return monitors.front();
+  return {"screen", 0, 0, screen.width, screen.height, true};
 }
 
 struct X11Screen::Impl {
@@ -83,6 +127,28 @@ ScreenSize X11Screen::Size() const {
   if (!impl_->dpy) return {};
   const int scr = DefaultScreen(impl_->dpy);
   return {DisplayWidth(impl_->dpy, scr), DisplayHeight(impl_->dpy, scr)};
+}
+
+ScreenSize X11Screen::CurrentSize() {
+  if (!impl_->dpy || ConnectionLost(impl_->dpy)) return {};
+  Window root = 0;
+  int x = 0;
+  int y = 0;
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned border = 0;
+  unsigned depth = 0;
+  if (!XGetGeometry(impl_->dpy, impl_->root, &root, &x, &y, &width, &height, &border, &depth))
+    return {};
+  return {static_cast<int>(width), static_cast<int>(height)};
+}
+
+bool X11Screen::Lost() const { return !impl_->dpy || ConnectionLost(impl_->dpy); }
+
+void X11Screen::PixelMasks(unsigned long& red, unsigned long& green, unsigned long& blue) const {
+  red = impl_->visual ? impl_->visual->red_mask : 0;
+  green = impl_->visual ? impl_->visual->green_mask : 0;
+  blue = impl_->visual ? impl_->visual->blue_mask : 0;
 }
 
 int X11Screen::BitsPerPixel() const {

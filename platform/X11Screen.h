@@ -20,6 +20,25 @@ struct ScreenSize {
 // no display can be opened. Any thread.
 ScreenSize QueryScreenSize(const char* displayName = nullptr);
 
+// One monitor of the screen, in root-window coordinates.
+struct Monitor {
+  std::string name;
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool primary = false;
+};
+
+// The screen's monitors as XRandR reports them (the whole screen as one
+// monitor where XRandR has none); empty when no display can be opened.
+// Any thread.
+std::vector<Monitor> QueryMonitors(const char* displayName = nullptr);
+
+// What "full screen" records: the primary monitor, else the monitor at the
+// screen's origin, else the first, else the whole screen.
+Monitor PrimaryMonitor(const std::vector<Monitor>& monitors, ScreenSize screen);
+
 // The cursor as XFixes reports it: premultiplied ARGB pixels, top-down.
 struct CursorImage {
   int x = 0;  // pointer position on the root window
@@ -42,6 +61,11 @@ class X11Screen {
   // Opens the display (nullptr: $DISPLAY). False with a reason in Error().
   bool Open(const char* displayName = nullptr);
   ScreenSize Size() const;
+  // The root window's size as the server has it now (a round trip), which
+  // follows XRandR changes. 0x0 when the connection is lost.
+  ScreenSize CurrentSize();
+  // True once the connection to the server is gone.
+  bool Lost() const;
   // Bits per pixel of images of the root window's depth (32 on every usual
   // TrueColor server).
   int BitsPerPixel() const;
@@ -51,8 +75,11 @@ class X11Screen {
   // Grabs the rectangle at (x, y) of the prepared size into the grab buffer.
   // The rectangle must lie on the screen. False on an X error.
   bool Grab(int x, int y);
-  // The last grabbed picture: top-down rows of BytesPerLine() bytes, BGRX.
+  // The last grabbed picture: top-down rows of BytesPerLine() bytes in the
+  // server's format (BGRX where BitsPerPixel() is 32; see PixelMasks()).
   std::uint8_t* Pixels() const;
+  // Red, green and blue masks of a pixel of the screen's visual.
+  void PixelMasks(unsigned long& red, unsigned long& green, unsigned long& blue) const;
   int BytesPerLine() const;
   bool UsesShm() const;
 

@@ -26,6 +26,7 @@ constexpr std::chrono::milliseconds kReadGateWait{400};
 struct CursorState {
   platform::CursorImage image;
   bool valid = false;
+  bool grabFailing = false;  // the last grab failed: logged once a stretch
 };
 
 int Recorder::SetupScreenSource() {
@@ -48,9 +49,18 @@ int Recorder::SetupScreenSource() {
     videoHeight_ = follow.height;
   }
   if (!userDefinedRegionCheck_ && !mouseFollowCheck_) {
-    // The whole screen, with an even size for 4:2:0 pictures.
-    videoWidth_ = screenWidth_ & ~1;
-    videoHeight_ = screenHeight_ & ~1;
+    // Full screen is the primary monitor (with several, the root window
+    // also holds the others and the dead areas between them), with an even
+    // size for 4:2:0 pictures.
+    const platform::Monitor m =
+        platform::PrimaryMonitor(platform::QueryMonitors(), {screenWidth_, screenHeight_});
+    const Rect full = FitRegion({m.x, m.y, m.width, m.height}, screenWidth_, screenHeight_);
+    regionX_ = full.x;
+    regionY_ = full.y;
+    videoWidth_ = full.width;
+    videoHeight_ = full.height;
+    LOG(INFO) << "full screen: monitor " << m.name << " " << full.width << "x" << full.height
+              << "+" << full.x << "+" << full.y;
   }
   if (!grabber_.Setup(regionX_, regionY_, videoWidth_, videoHeight_)) return -1;
 
@@ -147,13 +157,17 @@ void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorSta
   int px = cursor.image.x - regionX_;
   int py = cursor.image.y - regionY_;
   if (mouseFollowCheck_) {
-    const FollowPlacement p = PlaceFollowWindow(cursor.image.x, cursor.image.y, videoWidth_,
-                                                videoHeight_, screenWidth_, screenHeight_);
+    const FollowPlacement p =
+        PlaceFollowWindow(cursor.image.x, cursor.image.y, videoWidth_, videoHeight_,
+                          grabber_.ScreenWidth(), grabber_.ScreenHeight());
     grabber_.MoveTo(p.left, p.top);
     px = p.pictureX;
     py = p.pictureY;
   }
-  const bool grabbed = grabber_.Grab();
+  // A screen that changed size (XRandR) fails the grab, or, grown back,
+  // is noticed once a second: the grab follows it and the recording goes on.
+  bool grabbed = grabber_.Grab();
+  if ((!grabbed || clock.Grabbed() % frameRate_ == 0) && grabber_.Refit()) grabbed = grabber_.Grab();
   if (firstPictureMicros_ < 0 && firstRunAt_ > 0)
     firstPictureMicros_ = av_gettime_relative() - firstRunAt_;
   if (grabbed && cursor.valid) {
@@ -163,10 +177,12 @@ void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorSta
   clock.CountGrab();
   ++picturesGrabbed_;
   if (!grabbed) {
-    LOG(ERROR) << "screen grab failed";
+    if (!cursor.grabFailing) LOG(ERROR) << "screen grab failed";
+    cursor.grabFailing = true;
     ++picturesDropped_;
     return;
   }
+  cursor.grabFailing = false;
   if (packetQueue_.Size() >= kPacketQueueLimit) {
     LOG(ERROR) << "video queue size: " << packetQueue_.Size();
     ++picturesDropped_;

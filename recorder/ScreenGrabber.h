@@ -1,14 +1,20 @@
 #pragma once
 // Grabs one rectangle of the screen per picture and wraps it as a complete
-// bitmap file (file header, 40-byte info header, bottom-up rows) in one
-// FFmpeg packet, which the bitmap decoder turns back into a picture.
-// Set up on the owner's thread, then used by the reader thread alone.
+// bitmap file (file header, 40-byte info header, bottom-up 32-bit rows) in
+// one FFmpeg packet, which the bitmap decoder turns back into a picture.
+// Screens of 16 or 24 bits a pixel are converted; a rectangle that no
+// longer lies wholly on the screen (the screen shrank) is grabbed where it
+// does and black elsewhere. Set up on the owner's thread, then used by the
+// reader thread alone.
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/X11Screen.h"
+#include "recorder/CaptureGeometry.h"
 #include "recorder/FfmpegPtr.h"
+#include "recorder/PixelConvert.h"
 
 namespace kal {
 
@@ -26,15 +32,23 @@ class ScreenGrabber {
   int Y() const { return y_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
-  int BitsPerPixel() const { return bitsPerPixel_; }
+  // The screen's size as last seen (see Refit).
+  int ScreenWidth() const { return screenWidth_; }
+  int ScreenHeight() const { return screenHeight_; }
   int HeaderBytes() const { return headerBytes_; }
   int PictureBytes() const { return pictureBytes_; }
 
-  // Grabs the rectangle at the current position into the grab buffer.
-  bool Grab() { return screen_->Grab(x_, y_); }
-  std::uint8_t* Pixels() const { return screen_->Pixels(); }
-  int Stride() const { return screen_->BytesPerLine(); }
+  // Grabs the rectangle at the current position. False on an X error.
+  bool Grab();
+  // The last grab, top-down BGRX rows of Stride() bytes.
+  std::uint8_t* Pixels();
+  int Stride() const;
   bool ReadCursor(platform::CursorImage& cursor) { return screen_->ReadCursor(cursor); }
+  // Asks the server for the screen's size; true when it changed (XRandR),
+  // after which grabs follow the new size. False also when the connection
+  // is gone.
+  bool Refit();
+  bool Lost() const { return !screen_ || screen_->Lost(); }
 
   // Fills `packet` with the bitmap file of the last grab. The buffer comes
   // from a pool, so steady recording allocates nothing per picture.
@@ -43,12 +57,17 @@ class ScreenGrabber {
  private:
   std::unique_ptr<platform::X11Screen> screen_;
   BufferPoolPtr pool_;
+  PixelFormat format_;
   std::uint8_t infoHeader_[40] = {};
   int x_ = 0;
   int y_ = 0;
   int width_ = 0;
   int height_ = 0;
-  int bitsPerPixel_ = 0;
+  int screenWidth_ = 0;
+  int screenHeight_ = 0;
+  Rect prepared_;           // the part of the rectangle the X image holds
+  bool direct_ = true;      // the X image is the picture itself
+  std::vector<std::uint8_t> converted_;  // the picture otherwise
   int rowBytes_ = 0;
   int headerBytes_ = 0;
   int pictureBytes_ = 0;

@@ -12,10 +12,10 @@ PACKAGES=(
   libwebrtc-audio-processing-dev
   libcurl4-openssl-dev libjsoncpp-dev libcpp-httplib-dev
   libgoogle-glog-dev libgflags-dev
-  libx11-dev libxext-dev libxfixes-dev libxi-dev libxtst-dev
+  libx11-dev libxext-dev libxfixes-dev libxi-dev libxtst-dev libxrandr-dev
   libpulse-dev
   libgtest-dev libgmock-dev googletest
-  xvfb xdotool pulseaudio pulseaudio-utils imagemagick x11-utils x11-xserver-utils time
+  xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool pulseaudio pulseaudio-utils imagemagick x11-utils time
   dbus-x11 at-spi2-core python3-pyatspi openbox
   fonts-wqy-microhei fonts-arphic-uming espeak-ng
   clang libclang-rt-14-dev llvm

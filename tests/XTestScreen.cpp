@@ -11,9 +11,9 @@
 
 namespace kaltest {
 
-XTestScreen::XTestScreen() {
+XTestScreen::XTestScreen(const char* display) {
   platform::InstallX11ErrorHandler();
-  dpy_ = XOpenDisplay(nullptr);
+  dpy_ = XOpenDisplay(display);
   if (!dpy_) return;
   root_ = DefaultRootWindow(dpy_);
   gc_ = XCreateGC(dpy_, root_, 0, nullptr);
@@ -34,7 +34,14 @@ int XTestScreen::Width() const { return DisplayWidth(dpy_, DefaultScreen(dpy_));
 int XTestScreen::Height() const { return DisplayHeight(dpy_, DefaultScreen(dpy_)); }
 
 void XTestScreen::Fill(int x, int y, int w, int h, std::uint32_t rgb) {
-  XSetForeground(dpy_, gc_, rgb);  // TrueColor 24-bit: pixel value = 0xRRGGBB
+  // The pixel value of the colour in the screen's own format.
+  XColor c{};
+  c.red = static_cast<unsigned short>(((rgb >> 16) & 0xFF) * 257);
+  c.green = static_cast<unsigned short>(((rgb >> 8) & 0xFF) * 257);
+  c.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
+  c.flags = DoRed | DoGreen | DoBlue;
+  XAllocColor(dpy_, DefaultColormap(dpy_, DefaultScreen(dpy_)), &c);
+  XSetForeground(dpy_, gc_, c.pixel);
   XFillRectangle(dpy_, root_, gc_, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
   Sync();
 }

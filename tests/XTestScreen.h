@@ -12,7 +12,8 @@ namespace kaltest {
 
 class XTestScreen {
  public:
-  XTestScreen();
+  // On `display` (nullptr: $DISPLAY).
+  explicit XTestScreen(const char* display = nullptr);
   ~XTestScreen();
   XTestScreen(const XTestScreen&) = delete;
   XTestScreen& operator=(const XTestScreen&) = delete;

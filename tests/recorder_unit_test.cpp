@@ -9,6 +9,8 @@
 #include "recorder/ClickFlags.h"
 #include "recorder/CursorEffects.h"
 #include "recorder/PacingClock.h"
+#include "recorder/PixelConvert.h"
+#include "recorder/SoundTimeline.h"
 
 namespace {
 
@@ -181,6 +183,49 @@ TEST(EffectsGrowthTest, GrowthByFrameRate) {
   EXPECT_EQ(kal::CursorEffects::RippleGrowth(12), 4);
   EXPECT_EQ(kal::CursorEffects::RippleGrowth(10), 6);
   EXPECT_EQ(kal::CursorEffects::RippleGrowth(8), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// 24-bit packed desktops (no test server offers one) and 16-bit ones become
+// BGRX with full-range channels.
+TEST(PixelConvertTest, PackedAnd16BitPixelsBecomeBgrx) {
+  const std::uint8_t packed[] = {0x00, 0x80, 0xFF, 0x10, 0x20, 0x30};  // B G R, B G R
+  std::uint8_t out[8] = {};
+  kal::ConvertToBgrx(packed, 6, {24, 0xFF0000, 0x00FF00, 0x0000FF}, 2, 1, out, 8);
+  EXPECT_EQ(std::vector<int>(out, out + 8), (std::vector<int>{0x00, 0x80, 0xFF, 0xFF, 0x10, 0x20, 0x30, 0xFF}));
+  const std::uint16_t rgb565[] = {0xF800, 0x07E0, 0x001F, 0x8410};
+  std::uint8_t px[16] = {};
+  kal::ConvertToBgrx(reinterpret_cast<const std::uint8_t*>(rgb565), 8, {16, 0xF800, 0x07E0, 0x001F},
+                     4, 1, px, 16);
+  EXPECT_EQ(px[2], 255);  // red
+  EXPECT_EQ(px[0], 0);
+  EXPECT_EQ(px[5], 255);  // green
+  EXPECT_EQ(px[8], 255);  // blue
+  EXPECT_NEAR(px[12], 132, 1);  // mid grey: 16 of 31 and 32 of 63
+  EXPECT_NEAR(px[13], 130, 1);
+  EXPECT_FALSE(kal::CanConvert({8, 0, 0, 0}));
+}
+
+// A source that starts late owes silence up to its first sound; one that
+// keeps up owes nothing; a pause starts a new stretch.
+TEST(SoundTimelineTest, LateSoundIsOwedAndPausesAreNot) {
+  using Clock = kal::SoundTimeline::Clock;
+  kal::SoundTimeline t(44100);
+  const Clock::time_point start{};
+  EXPECT_EQ(t.Missing(start + std::chrono::seconds(1)), 0) << "not running yet";
+  t.Anchor(start);
+  EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(1500)), 66150);
+  t.Wrote(66150);
+  EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(1500)), 0);
+  t.Wrote(44100);  // the sound caught up beyond the clock
+  EXPECT_EQ(t.Missing(start + std::chrono::seconds(2)), 0);
+  t.Reset();  // paused for ten seconds: nothing is owed for them
+  t.Anchor(start + std::chrono::seconds(12));
+  EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(12100)), 4410);
+  EXPECT_EQ(t.Missing(start + std::chrono::seconds(14)), 88200);
 }
 
 }  // namespace

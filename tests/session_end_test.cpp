@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "MediaProbe.h"
+#include "PrivateX.h"
 #include "Subprocess.h"
 #include "TempDir.h"
 #include "config/ConfigKeys.h"
@@ -89,24 +90,14 @@ TEST_F(SessionEndTest, SigtermDuringARecordingLeavesTheWholeFile) {
 
 TEST_F(SessionEndTest, TheXServerGoingAwayLeavesTheWholeFile) {
   // A display of the test's own, which it can take away.
-  kaltest::TempDir x;
-  kaltest::Subprocess server({"sh", "-c",
-                              "exec Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp "
-                              "3>" + (x / "display")},
-                             kaltest::Quiet());
-  std::string number;
-  for (int i = 0; i < 100 && number.empty(); ++i) {
-    std::this_thread::sleep_for(50ms);
-    number = kaltest::ReadFile(x / "display");
-  }
-  ASSERT_FALSE(number.empty());
-  const std::string display = ":" + number.substr(0, number.find('\n'));
+  kaltest::PrivateX server(kaltest::PrivateX::Kind::kXvfb);
+  ASSERT_TRUE(server.Ok());
+  const std::string display = server.Display();
   kaltest::Subprocess program({"env", "DISPLAY=" + display, kProgram}, kaltest::Quiet());
   ASSERT_TRUE(A11y({"click", "push button", "开始录制"}, display));
   ASSERT_TRUE(WaitForRecording(out.path()));
   std::this_thread::sleep_for(3s);
-  server.Signal(SIGKILL);
-  server.Wait();
+  server.Kill();
   program.Wait();
   // What was on the screen until it went; nothing after it.
   ExpectOneWholeRecording(3.0, 0.8);
