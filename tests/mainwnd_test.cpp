@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -306,6 +307,30 @@ TEST_F(MainWndTest, ALeftOverRecordingIsRecoveredIntoTheList) {
   for (int i = 0; i < 30 && boxes.Texts().isEmpty(); ++i) QTest::qWait(100);
   EXPECT_TRUE(boxes.Texts().contains("20250101120000.mkv")) << boxes.Texts().toStdString();
   EXPECT_FALSE(fs::exists(out / "20250101120000.mkv.part"));
+}
+
+// The finished file cannot take its name (a folder has it): the user is
+// told, and the recording stays in its unfinished file.
+TEST_F(MainWndTest, AFileThatCannotBeFinishedIsReported) {
+  kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
+  const std::time_t now = std::time(nullptr);
+  for (std::time_t t = now; t < now + 5; ++t) {
+    char name[32];
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    std::strftime(name, sizeof name, "%Y%m%d%H%M%S.mp4", &local);
+    fs::create_directory(out / name);
+  }
+  auto w = Open();
+  BoxConfirmer boxes;
+  Click(*w, "recorderStartBtn");
+  QTest::qWait(1000);
+  Click(*w, "recorderStopBtn");
+  for (int i = 0; i < 100 && boxes.Texts().isEmpty(); ++i) QTest::qWait(100);
+  EXPECT_TRUE(boxes.Texts().contains("未能完成保存")) << boxes.Texts().toStdString();
+  int parts = 0;
+  for (const auto& e : fs::directory_iterator(out.path())) parts += e.path().extension() == ".part";
+  EXPECT_EQ(parts, 1);
 }
 
 TEST_F(MainWndTest, AFullDiskEndsTheRecordingSaysSoAndKeepsAPlayableFile) {

@@ -35,7 +35,7 @@ class SecondsReceiver : public kal::MessagePoster {
  public:
   void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
     std::lock_guard<std::mutex> lock(lock_);
-    if (message == kal::WMU_RECORD_SECONDS && wParam == 0) seconds_.push_back(lParam);
+    if (message == kal::WMU_RECORD_SECONDS) seconds_.push_back(lParam);
   }
   std::vector<std::intptr_t> Seconds() {
     std::lock_guard<std::mutex> lock(lock_);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -23,13 +24,20 @@ namespace {
 // The test's children (kalrec, xrandr) use `x` while this lives.
 class OnDisplay {
  public:
-  explicit OnDisplay(const PrivateX& x) : saved_(std::getenv("DISPLAY")) {
+  explicit OnDisplay(const PrivateX& x) {
+    if (const char* d = std::getenv("DISPLAY")) saved_ = d;
     ::setenv("DISPLAY", x.Display().c_str(), 1);
   }
-  ~OnDisplay() { ::setenv("DISPLAY", saved_.c_str(), 1); }
+  ~OnDisplay() {
+    if (saved_) {
+      ::setenv("DISPLAY", saved_->c_str(), 1);
+    } else {
+      ::unsetenv("DISPLAY");
+    }
+  }
 
  private:
-  std::string saved_;
+  std::optional<std::string> saved_;
 };
 
 // Size and the colour at (x, y) of the recording's first picture.
