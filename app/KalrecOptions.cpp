@@ -70,7 +70,7 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       o.seconds = s;
     } else if (a == "--fps") {
       int n = 0;
-      if (!value(v) || !ParseInt(v, n) || n < 1 || n > 120) {
+      if (!value(v) || !ParseInt(v, n) || n < cfg::kVideoFramerate.min || n > cfg::kVideoFramerate.max) {
         if (error.empty()) error = "--fps wants a whole number from 1 to 120, not '" + v + "'";
         return std::nullopt;
       }

@@ -23,8 +23,6 @@ namespace kal {
 constexpr std::chrono::milliseconds kFinishDelay{800};
 // Every gate wait re-checks the stop flag at least this often.
 constexpr std::chrono::milliseconds kGateWait{400};
-// Above this the screen cannot be grabbed in time anyway.
-constexpr int kMaxFrameRate = 120;
 
 Recorder::Recorder(MessagePoster* owner) : owner_(owner) { RegisterCaptureDevices(); }
 
@@ -84,27 +82,6 @@ void Recorder::ResetSession() {
   videoHeight_ = screenHeight_;
 }
 
-void Recorder::ReadSettings() {
-  watermarkType_ = cfg::Read(cfg::kWatermarkType);
-  voiceSource_ = cfg::Read(cfg::kVoiceSource);
-  videoSource_ = cfg::Read(cfg::kVideoSource);
-  microphoneCheck_ = cfg::Read(cfg::kMicrophoneCheck);
-  audioMuteCheck_ = cfg::Read(cfg::kAudioMuteCheck);
-  userDefinedRegionCheck_ = cfg::Read(cfg::kUserDefinedRegionCheck);
-  mouseFollowCheck_ = cfg::Read(cfg::kMouseFollowCheck);
-  voiceSize_ = cfg::Read(cfg::kVoiceSize);
-  mouseCheck_ = cfg::Read(cfg::kMouseCheck);
-  mouseEffectClickCheck_ = cfg::Read(cfg::kMouseEffectClickCheck);
-  mouseHotRegionCheck_ = cfg::Read(cfg::kMouseHotRegionCheck);
-  // A colour that is not a decimal number falls back to its default.
-  leftColor_ = ReadColor(cfg::kMouseClickLeftColor);
-  rightColor_ = ReadColor(cfg::kMouseClickRightColor);
-  highlightColor_ = ReadColor(cfg::kMouseHotRegionColor);
-  const int size = std::clamp(cfg::Read(cfg::kMouseHotRegionSize), 0, 4096);
-  highlightWidth_ = highlightHeight_ = size;
-  highlightHalfWidth_ = highlightHalfHeight_ = size / 2;
-}
-
 int Recorder::Start(const std::string& fileName, const std::string& folder,
                     const std::string& extension, int frameRate, int quality) {
   {
@@ -121,18 +98,18 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
   extension_ = extension;
   // A hand-edited or damaged setting must not reach the encoder as 0 or
   // 100000 pictures a second.
-  frameRate_ = frameRate > 0 ? std::min(frameRate, kMaxFrameRate) : 10;
+  frameRate_ = frameRate > 0 ? std::min(frameRate, cfg::kVideoFramerate.max) : 10;
   quality_ = quality;
   ResetSession();
   ++session_;
-  ReadSettings();
+  settings_ = ReadSessionSettings();
 
-  if (videoSource_ != 1 && (screenWidth_ <= 0 || screenHeight_ <= 0)) {
+  if (settings_.videoSource != 1 && (screenWidth_ <= 0 || screenHeight_ <= 0)) {
     LOG(ERROR) << "no X display to record";
     LOG(ERROR) << "视频参数初始化失败";
     return -1;
   }
-  int ret = videoSource_ == 1 ? SetupCameraSource() : SetupScreenSource();
+  int ret = settings_.videoSource == 1 ? SetupCameraSource() : SetupScreenSource();
   if (ret != 0) {
     LOG(ERROR) << "视频参数初始化失败";
     FreeSession();
@@ -140,7 +117,7 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
   }
   // A watermark that cannot be drawn fails the start rather than leaving
   // the decode thread without its graph.
-  if (watermarkType_ != 0 && BuildWatermarkGraph(videoDecoder_->pix_fmt) != 0) {
+  if (settings_.watermarkType != 0 && BuildWatermarkGraph(videoDecoder_->pix_fmt) != 0) {
     FreeSession();
     return -1;
   }
@@ -157,7 +134,7 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
     return ret;
   }
   if (audioMuted_) audioReady_ = true;
-  if (!audioMuted_ && voiceSource_ == 0 && BuildMixGraph() != 0) {
+  if (!audioMuted_ && settings_.voiceSource == 0 && BuildMixGraph() != 0) {
     LOG(ERROR) << "混音参数初始化失败";
     FreeSession();
     DiscardFile();
@@ -174,12 +151,12 @@ void Recorder::StartThreads() {
     finished_ = false;
   }
   workers_.clear();
-  workers_.emplace_back(videoSource_ == 1 ? &Recorder::CameraReadThread
+  workers_.emplace_back(settings_.videoSource == 1 ? &Recorder::CameraReadThread
                                          : &Recorder::ScreenReadThread,
                         this);
-  if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 1))
+  if (!audioMuted_ && (settings_.voiceSource == 0 || settings_.voiceSource == 1))
     workers_.emplace_back(&Recorder::MicrophoneCapture, this);
-  if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 2))
+  if (!audioMuted_ && (settings_.voiceSource == 0 || settings_.voiceSource == 2))
     workers_.emplace_back(&Recorder::SpeakerCapture, this);
   workers_.emplace_back(&Recorder::VideoDecodeThread, this);
   workers_.emplace_back(&Recorder::EncodeThread, this);
@@ -337,7 +314,7 @@ void Recorder::SetFailure(RecordFailure kind, const std::string& text) {
     failure_ = text;
   }
   LOG(ERROR) << "recording failed: " << text;
-  if (owner_) owner_->Post(WMU_RECORD_FAILED, kind, 0);
+  if (owner_) owner_->RecordingFailed(kind);
 }
 
 void Recorder::ReportSoundLost(SoundSource source, const std::string& why, bool whileRecording) {
@@ -346,7 +323,7 @@ void Recorder::ReportSoundLost(SoundSource source, const std::string& why, bool 
     soundProblems_.push_back(why);
   }
   LOG(ERROR) << "sound: " << why << (whileRecording ? "; recording on with silence" : "");
-  if (owner_) owner_->Post(WMU_RECORD_SOUND_LOST, source, whileRecording ? 1 : 0);
+  if (owner_) owner_->SoundLost(source, whileRecording);
 }
 
 std::vector<std::string> Recorder::SoundProblems() const {

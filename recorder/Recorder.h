@@ -5,8 +5,8 @@
 // file (trailer) after Stop.
 //
 // Start, Run, Pause, Stop and WaitFinished are called on the owner's thread.
-// The engine reports to the owner only by posting WMU_RECORD_SECONDS and by
-// its state.
+// The engine reports to the owner through MessagePoster (the recorded
+// seconds, failures, lost sound) and its state.
 
 #include <atomic>
 #include <chrono>
@@ -17,13 +17,13 @@
 #include <thread>
 #include <vector>
 
-#include "config/ColorRef.h"
 #include "platform/FileLock.h"
 #include "recorder/CaptureDevices.h"
 #include "recorder/FfmpegPtr.h"
 #include "recorder/PacketQueue.h"
 #include "recorder/RecorderTypes.h"
 #include "recorder/ScreenGrabber.h"
+#include "recorder/SessionSettings.h"
 #include "recorder/VideoFifo.h"
 
 namespace kal {
@@ -49,8 +49,8 @@ class Recorder {
   int Stop();
 
   int State() const { return state_.load(); }
-  // Number of the last started session, 1 for the first; WMU_RECORD_SECONDS
-  // carries it in wParam so that the owner can drop stale messages.
+  // Number of the last started session, 1 for the first; the recorded
+  // seconds carry it so that the owner can drop stale ones.
   int Session() const { return session_; }
   // Waits until the last session's file is complete. True at once when no
   // session is being completed.
@@ -92,7 +92,6 @@ class Recorder {
 
   // Start, step by step.
   void ResetSession();
-  void ReadSettings();
   int SetupScreenSource();
   int SetupCameraSource();
   int BuildWatermarkGraph(AVPixelFormat format);
@@ -135,7 +134,7 @@ class Recorder {
   bool MicSettled() const { return micReady_ || micDone_; }
   bool SpeakerSettled() const { return speakerReady_ || speakerDone_; }
   // Tells the owner, once per source, that a wanted sound source is missing
-  // or gone (WMU_RECORD_SOUND_LOST); the recording goes on without it.
+  // or gone (MessagePoster::SoundLost); the recording goes on without it.
   void ReportSoundLost(SoundSource source, const std::string& why, bool whileRecording);
   void SpeakerCapture();
   bool WriteMicFifo(std::uint8_t** data, int samples);
@@ -150,26 +149,10 @@ class Recorder {
 
   MessagePoster* owner_;
 
-  // Settings snapshot of the session.
-  int watermarkType_ = 0;
-  int voiceSource_ = 0;
-  int videoSource_ = 0;
-  int microphoneCheck_ = 1;
-  int audioMuteCheck_ = 0;
-  int voiceSize_ = 20;
-  int userDefinedRegionCheck_ = 0;
+  // Settings of the session, read once at Start (the source check may
+  // change the sound source for the session).
+  SessionSettings settings_;
   std::atomic<int> state_{kIdle};
-  int mouseFollowCheck_ = 0;
-  int mouseCheck_ = 1;
-  int mouseEffectClickCheck_ = 0;
-  int mouseHotRegionCheck_ = 0;
-  Rgb leftColor_;
-  Rgb rightColor_;
-  Rgb highlightColor_;
-  int highlightWidth_ = 56;
-  int highlightHeight_ = 56;
-  int highlightHalfWidth_ = 28;
-  int highlightHalfHeight_ = 28;
   bool audioMuted_ = false;
 
   // Sound of the session.

@@ -29,7 +29,7 @@ constexpr std::chrono::milliseconds kAudioPoll{10};
 constexpr std::chrono::milliseconds kSpeakerDrainWait{1000};
 
 void Recorder::SourceCheck() {
-  if (audioMuteCheck_) {
+  if (settings_.audioMuteCheck) {
     audioMuted_ = true;
     return;
   }
@@ -37,19 +37,19 @@ void Recorder::SourceCheck() {
   const bool mic = HasDefaultCaptureEndpoint(micName);
   const bool render = HasDefaultRenderEndpoint();
   // A wanted source that is not there is told, never silently left out.
-  const bool wantsMic = voiceSource_ == 0 || voiceSource_ == 1;
-  const bool wantsSystem = voiceSource_ == 0 || voiceSource_ == 2;
+  const bool wantsMic = settings_.voiceSource == 0 || settings_.voiceSource == 1;
+  const bool wantsSystem = settings_.voiceSource == 0 || settings_.voiceSource == 2;
   if (wantsMic && !mic) ReportSoundLost(kSoundMicrophone, "no microphone found", false);
   if (wantsSystem && !render)
     ReportSoundLost(kSoundSystem, "no playback device to record system sound from", false);
-  switch (voiceSource_) {
+  switch (settings_.voiceSource) {
     case 0:
       if (!mic && !render) {
         audioMuted_ = true;
       } else if (!mic) {
-        voiceSource_ = 2;
+        settings_.voiceSource = 2;
       } else if (!render) {
-        voiceSource_ = 1;
+        settings_.voiceSource = 1;
       }
       break;
     case 1:
@@ -62,15 +62,15 @@ void Recorder::SourceCheck() {
       audioMuted_ = true;  // an unknown choice records no sound
       break;
   }
-  LOG(INFO) << "sound: " << (audioMuted_ ? "muted" : "voice-source " + std::to_string(voiceSource_));
+  LOG(INFO) << "sound: " << (audioMuted_ ? "muted" : "voice-source " + std::to_string(settings_.voiceSource));
 }
 
 int Recorder::AudioSetup() {
-  if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 1)) {
+  if (!audioMuted_ && (settings_.voiceSource == 0 || settings_.voiceSource == 1)) {
     const int ret = PrepareMicrophone();
     if (ret != 0) return ret;
   }
-  if (!audioMuted_ && (voiceSource_ == 0 || voiceSource_ == 2)) {
+  if (!audioMuted_ && (settings_.voiceSource == 0 || settings_.voiceSource == 2)) {
     speakerFifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, kSampleRate * 3));
     if (!speakerFifo_) return -1;
   }
@@ -222,7 +222,7 @@ bool Recorder::AudioTurn(bool draining) {
     av_samples_set_silence(speaker->data, 0, kFrameSamples, 2, AV_SAMPLE_FMT_FLTP);
     return EncodeAudio(speaker.get());
   }
-  switch (voiceSource_) {
+  switch (settings_.voiceSource) {
     case 1:
       if (!TakeMicrophone(mic.get(), draining)) return false;
       return EncodeAudio(mic.get());

@@ -204,7 +204,7 @@ void Recorder::MicrophoneCapture() {
     micDone_ = true;
     micFifoCond_.notify_all();
   };
-  if (!m.voice.Init(microphoneCheck_ != 0, voiceSize_)) return finish();
+  if (!m.voice.Init(settings_.microphoneCheck != 0, settings_.voiceSize)) return finish();
 
   const std::string source = micDevices_.front().displayName;
   if (!m.capture.Open(source)) {
@@ -231,7 +231,7 @@ void Recorder::MicrophoneCapture() {
   while (!stopRequested_) {
     // Start alignment: throw away what the device delivered before all
     // sources are ready. A system-sound source that has ended counts as ready.
-    if (voiceSource_ == 0) {
+    if (settings_.voiceSource == 0) {
       while (!(micReady_ && SpeakerSettled()) && !stopRequested_) {
         DiscardBuffered(m.capture);
         micReady_ = true;

@@ -30,10 +30,8 @@ struct CursorState {
 };
 
 int Recorder::SetupScreenSource() {
-  if (userDefinedRegionCheck_) {
-    const Rect region = FitRegion({cfg::Read(cfg::kRegionOffsetX), cfg::Read(cfg::kRegionOffsetY),
-                                   cfg::Read(cfg::kRegionWidth), cfg::Read(cfg::kRegionHeight)},
-                                  screenWidth_, screenHeight_);
+  if (settings_.userDefinedRegionCheck) {
+    const Rect region = FitRegion(settings_.region, screenWidth_, screenHeight_);
     regionX_ = region.x;
     regionY_ = region.y;
     videoWidth_ = region.width;
@@ -41,14 +39,13 @@ int Recorder::SetupScreenSource() {
     std::printf("regionOffsetX: %d\nregionOffsetY: %d\nvideoWidth: %d\nvideoHeight: %d\n",
                 regionX_, regionY_, videoWidth_, videoHeight_);
   }
-  if (mouseFollowCheck_) {
-    const Rect follow = FitRegion({0, 0, cfg::Read(cfg::kMouseFollowRatioWidth),
-                                   cfg::Read(cfg::kMouseFollowRatioHeight)},
+  if (settings_.mouseFollowCheck) {
+    const Rect follow = FitRegion({0, 0, settings_.followWidth, settings_.followHeight},
                                   screenWidth_, screenHeight_);
     videoWidth_ = follow.width;
     videoHeight_ = follow.height;
   }
-  if (!userDefinedRegionCheck_ && !mouseFollowCheck_) {
+  if (!settings_.userDefinedRegionCheck && !settings_.mouseFollowCheck) {
     // Full screen is the primary monitor (with several, the root window
     // also holds the others and the dead areas between them), with an even
     // size for 4:2:0 pictures.
@@ -98,16 +95,14 @@ int Recorder::OpenBitmapDecoder() {
 void Recorder::ScreenReadThread() {
   PacingClock clock(frameRate_);
   CursorEffectSettings fx;
-  fx.drawCursor = mouseCheck_ != 0;
-  fx.ripples = mouseEffectClickCheck_ != 0;
-  fx.highlight = mouseHotRegionCheck_ != 0;
-  fx.leftColor = leftColor_;
-  fx.rightColor = rightColor_;
-  fx.highlightColor = highlightColor_;
-  fx.highlightWidth = highlightWidth_;
-  fx.highlightHeight = highlightHeight_;
-  fx.highlightHalfWidth = highlightHalfWidth_;
-  fx.highlightHalfHeight = highlightHalfHeight_;
+  fx.drawCursor = settings_.mouseCheck != 0;
+  fx.ripples = settings_.mouseEffectClickCheck != 0;
+  fx.highlight = settings_.mouseHotRegionCheck != 0;
+  fx.leftColor = settings_.leftColor;
+  fx.rightColor = settings_.rightColor;
+  fx.highlightColor = settings_.highlightColor;
+  fx.highlightWidth = fx.highlightHeight = settings_.highlightSize;
+  fx.highlightHalfWidth = fx.highlightHalfHeight = settings_.highlightSize / 2;
   fx.frameRate = frameRate_;
   CursorEffects effects(fx);
   CursorState cursor;
@@ -119,8 +114,8 @@ void Recorder::ScreenReadThread() {
     clock.NextTurn();
     // Start alignment: all sources begin together.
     while (!audioReady_ && !stopRequested_) {
-      const bool ready = voiceSource_ == 0   ? (MicSettled() && SpeakerSettled())
-                         : voiceSource_ == 1 ? MicSettled()
+      const bool ready = settings_.voiceSource == 0   ? (MicSettled() && SpeakerSettled())
+                         : settings_.voiceSource == 1 ? MicSettled()
                                              : SpeakerSettled();
       if (ready) audioReady_ = true;
       clock.HoldAtStart();
@@ -156,7 +151,7 @@ void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorSta
   if (grabber_.ReadCursor(cursor.image)) cursor.valid = true;
   int px = cursor.image.x - regionX_;
   int py = cursor.image.y - regionY_;
-  if (mouseFollowCheck_) {
+  if (settings_.mouseFollowCheck) {
     const FollowPlacement p =
         PlaceFollowWindow(cursor.image.x, cursor.image.y, videoWidth_, videoHeight_,
                           grabber_.ScreenWidth(), grabber_.ScreenHeight());

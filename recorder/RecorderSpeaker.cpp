@@ -91,7 +91,7 @@ void Recorder::SpeakerCapture() {
   int emptyPolls = 0;
   while (!stopRequested_) {
     // Start alignment: the backlog is thrown away until every source is ready.
-    if (!(speakerReady_ && videoReady_ && (voiceSource_ != 0 || MicSettled()))) {
+    if (!(speakerReady_ && videoReady_ && (settings_.voiceSource != 0 || MicSettled()))) {
       if (capture.NextPacketSize() == 0) {
         speakerReady_ = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

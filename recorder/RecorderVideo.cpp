@@ -274,7 +274,7 @@ void Recorder::WriteVideoPacket(AVPacket* packet) {
       static_cast<std::int64_t>(lastVideoPts_ * av_q2d(videoStream_->time_base));
   if (seconds != lastSecondsPosted_) {
     lastSecondsPosted_ = seconds;
-    if (owner_) owner_->Post(WMU_RECORD_SECONDS, session_, static_cast<std::intptr_t>(seconds));
+    if (owner_) owner_->RecordedSeconds(session_, seconds);
   }
 }
 

@@ -20,30 +20,19 @@ namespace kal {
 
 std::string Recorder::WatermarkDescription() const {
   const std::string folder = platform::ExecutableFolder() + "/";
-  if (watermarkType_ == 1) {
-    std::string path = cfg::Read(cfg::kWatermarkImagePath);
-    if (path.empty()) path = folder + "kalwm.png";
+  const SessionSettings& s = settings_;
+  if (s.watermarkType == 1) {
+    const std::string path = s.watermarkImagePath.empty() ? folder + "kalwm.png" : s.watermarkImagePath;
     const QSize size = QImageReader(QString::fromStdString(path)).size();
     const int w = size.isValid() ? size.width() : 0;
     const int h = size.isValid() ? size.height() : 0;
-    const int pos = cfg::Read(cfg::kWatermarkPos);
-    int ox = 0;
-    int oy = 0;
-    switch (pos) {
-      case 0: ox = cfg::Read(cfg::kWatermarkLtLeft); oy = cfg::Read(cfg::kWatermarkLtTop); break;
-      case 1: ox = cfg::Read(cfg::kWatermarkRtRight); oy = cfg::Read(cfg::kWatermarkRtTop); break;
-      case 2: ox = cfg::Read(cfg::kWatermarkLbLeft); oy = cfg::Read(cfg::kWatermarkLbBottom); break;
-      case 3: ox = cfg::Read(cfg::kWatermarkRbRight); oy = cfg::Read(cfg::kWatermarkRbBottom); break;
-      default: break;
-    }
-    return ImageWatermarkDescription(path,
-                                     PlaceWatermark(pos, videoWidth_, videoHeight_, w, h, ox, oy));
+    return ImageWatermarkDescription(
+        path, PlaceWatermark(s.watermarkPos, videoWidth_, videoHeight_, w, h, s.watermarkOffsetX,
+                             s.watermarkOffsetY));
   }
-  const std::string font = folder + FontFileForFamily(cfg::Read(cfg::kWatermarkFontFamily));
-  return TextWatermarkDescription(font, cfg::Read(cfg::kWatermarkTextDesc),
-                                  cfg::Read(cfg::kWatermarkTextOffsetX),
-                                  cfg::Read(cfg::kWatermarkTextOffsetY),
-                                  cfg::Read(cfg::kWatermarkFontSize), cfg::Read(cfg::kWatermarkColor));
+  const std::string font = folder + FontFileForFamily(s.watermarkFontFamily);
+  return TextWatermarkDescription(font, s.watermarkText, s.watermarkTextOffsetX,
+                                  s.watermarkTextOffsetY, s.watermarkFontSize, s.watermarkColor);
 }
 
 int Recorder::BuildWatermarkGraph(AVPixelFormat format) {

@@ -7,10 +7,10 @@
 #include <webrtc/modules/audio_processing/include/audio_processing.h>
 #include <webrtc/modules/interface/module_common_types.h>
 
+#include "config/ConfigKeys.h"
+
 namespace kal {
 
-// The gain control's compression gain is limited to this range.
-constexpr int kMaxCompressionGainDb = 90;
 
 struct VoiceProcessor::FrameHolder {
   webrtc::AudioFrame frame;
@@ -34,7 +34,7 @@ bool VoiceProcessor::Init(bool gainControl, int compressionGainDb) {
     webrtc::GainControl* agc = apm_->gain_control();
     if (agc->set_mode(webrtc::GainControl::kFixedDigital) != 0 ||
         agc->set_target_level_dbfs(3) != 0 ||
-        agc->set_compression_gain_db(std::clamp(compressionGainDb, 0, kMaxCompressionGainDb)) != 0 ||
+        agc->set_compression_gain_db(std::clamp(compressionGainDb, cfg::kVoiceSize.min, cfg::kVoiceSize.max)) != 0 ||
         agc->enable_limiter(true) != 0 || agc->Enable(true) != 0) {
       LOG(ERROR) << "WebRtcAgc_set_config error";
       return false;

@@ -114,6 +114,23 @@ TEST(KeyTableTest, EveryKeyOnceAndConstantsAgreeWithTheTable) {
   }
 }
 
+// Numbers with a range are read within it, whatever the file holds; the
+// table and the constants agree on it.
+TEST_F(ConfigStoreTest, RangedNumbersAreClampedOnReading) {
+  ASSERT_TRUE(cfg::Write(cfg::kVoiceSize, 500));
+  EXPECT_EQ(cfg::Read(cfg::kVoiceSize), 90);
+  ASSERT_TRUE(cfg::Write(cfg::kVideoFramerate, 100000));
+  EXPECT_EQ(cfg::Read(cfg::kVideoFramerate), 120);
+  ASSERT_TRUE(cfg::Write(cfg::kMouseHotRegionSize, -3));
+  EXPECT_EQ(cfg::Read(cfg::kMouseHotRegionSize), 0);
+  ASSERT_TRUE(cfg::Write(cfg::kSuspendTop, -40));  // no range: kept as it is
+  EXPECT_EQ(cfg::Read(cfg::kSuspendTop), -40);
+  const auto* row = cfg::FindKeyInfo("global", "voice-size");
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(row->min, cfg::kVoiceSize.min);
+  EXPECT_EQ(row->max, 90);
+}
+
 TEST(UserFoldersTest, DataFolderIsCreatedUnderXdgDataHome) {
   const std::string log = GetUserDataFolder(kLogFolder);
   EXPECT_EQ(log, DataHome() + "/KalRecorder/Log");
