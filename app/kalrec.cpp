@@ -95,9 +95,7 @@ bool QuitTyped() {
 // Remembers what the engine reported; the recording loop tells the user.
 class Owner : public kal::MessagePoster {
  public:
-  void Post(unsigned message, std::uintptr_t wParam, std::intptr_t) override {
-    if (message == kal::WMU_RECORD_FAILED) failure = static_cast<int>(wParam);
-  }
+  void RecordingFailed(kal::RecordFailure kind) override { failure = static_cast<int>(kind); }
   std::atomic<int> failure{0};
 };
 

@@ -30,6 +30,8 @@
 
 namespace fs = std::filesystem;
 using kal::CMainWnd;
+using P = kal::RecordPage;
+using R = kal::RecordingControl;
 
 namespace {
 
@@ -46,9 +48,9 @@ class MainWndTest : public ::testing::Test {
     QApplication::processEvents();
     return w;
   }
-  void Click(CMainWnd& w, const char* name) {
+  void Click(CMainWnd& w, const QString& name) {
     auto* b = w.FindControl<QAbstractButton>(name);
-    ASSERT_NE(b, nullptr) << name;
+    ASSERT_NE(b, nullptr) << name.toStdString();
     b->click();
     QApplication::processEvents();
   }
@@ -60,10 +62,8 @@ class MainWndTest : public ::testing::Test {
   kaltest::TempDir out;
 };
 
-TEST_F(MainWndTest, EveryNamedControlExists) {
+TEST_F(MainWndTest, TitleAndMark) {
   auto w = Open();
-  for (int i = 0; i < kal::kMainWndControlCount; ++i)
-    EXPECT_NE(w->FindControl(kal::kMainWndControls[i]), nullptr) << kal::kMainWndControls[i];
   EXPECT_EQ(w->windowTitle(), "KAL屏幕录制");
   EXPECT_EQ(w->property("KalRecorder").toInt(), 1);
 }
@@ -71,36 +71,36 @@ TEST_F(MainWndTest, EveryNamedControlExists) {
 TEST_F(MainWndTest, RecordPageOptionsAreWrittenAtOnceAndRestoredAtTheNextStart) {
   {
     auto w = Open();
-    Click(*w, "radio_mkv");
+    Click(*w, P::kMkv);
     EXPECT_EQ(Key("global", "video-format"), "mkv");
     EXPECT_EQ(w->Extension(), "mkv");
-    Click(*w, "quality_low");
+    Click(*w, P::kQualityLow);
     EXPECT_EQ(Key("global", "quality"), "2");
-    Click(*w, "voice-source-system");
+    Click(*w, P::kVoiceSourceSystem);
     EXPECT_EQ(Key("global", "voice-source"), "2");
-    Click(*w, "microphone-check");  // on by default: now off
-    EXPECT_EQ(Key("global", "microphone-check"), "0");
-    Click(*w, "audio-mute-check");
-    EXPECT_EQ(Key("global", "audio-mute-check"), "1");
-    w->FindControl<QSlider>("microphone-voice-slider")->setValue(33);
+    Click(*w, P::kMicrophoneCheck);  // on by default: now off
+    EXPECT_EQ(Key("global", P::kMicrophoneCheck), "0");
+    Click(*w, P::kAudioMuteCheck);
+    EXPECT_EQ(Key("global", P::kAudioMuteCheck), "1");
+    w->FindControl<QSlider>(P::kVoiceSlider)->setValue(33);
     EXPECT_EQ(Key("global", "voice-size"), "33");
-    EXPECT_EQ(w->FindControl<QLabel>("microphone-voice-size")->text(), "33dB");
+    EXPECT_EQ(w->FindControl<QLabel>(P::kVoiceSize)->text(), "33dB");
   }
   auto w = Open();
-  EXPECT_TRUE(w->FindControl<QAbstractButton>("radio_mkv")->isChecked());
+  EXPECT_TRUE(w->FindControl<QAbstractButton>(P::kMkv)->isChecked());
   EXPECT_EQ(w->Extension(), "mkv");
-  EXPECT_TRUE(w->FindControl<QAbstractButton>("quality_low")->isChecked());
-  EXPECT_TRUE(w->FindControl<QAbstractButton>("voice-source-system")->isChecked());
-  EXPECT_FALSE(w->FindControl<QAbstractButton>("microphone-check")->isChecked());
-  EXPECT_TRUE(w->FindControl<QAbstractButton>("audio-mute-check")->isChecked());
-  EXPECT_EQ(w->FindControl<QSlider>("microphone-voice-slider")->value(), 33);
-  EXPECT_EQ(w->FindControl<QLabel>("microphone-voice-size")->text(), "33dB");
+  EXPECT_TRUE(w->FindControl<QAbstractButton>(P::kQualityLow)->isChecked());
+  EXPECT_TRUE(w->FindControl<QAbstractButton>(P::kVoiceSourceSystem)->isChecked());
+  EXPECT_FALSE(w->FindControl<QAbstractButton>(P::kMicrophoneCheck)->isChecked());
+  EXPECT_TRUE(w->FindControl<QAbstractButton>(P::kAudioMuteCheck)->isChecked());
+  EXPECT_EQ(w->FindControl<QSlider>(P::kVoiceSlider)->value(), 33);
+  EXPECT_EQ(w->FindControl<QLabel>(P::kVoiceSize)->text(), "33dB");
 }
 
 TEST_F(MainWndTest, UnknownStoredValueSelectsNothing) {
   kal::cfg::Write(kal::cfg::kVideoFormat, "webm");
   auto w = Open();
-  for (const char* n : {"radio_mp4", "radio_flv", "radio_wmv", "radio_avi", "radio_mov", "radio_mkv"})
+  for (const char* n : {P::kMp4, P::kFlv, P::kWmv, P::kAvi, P::kMov, P::kMkv})
     EXPECT_FALSE(w->FindControl<QAbstractButton>(n)->isChecked()) << n;
   EXPECT_EQ(w->Extension(), "mp4");
   EXPECT_EQ(Key("global", "video-format"), "webm");
@@ -151,46 +151,36 @@ TEST_F(MainWndTest, QuitFromTheTrayClosesEvenWithWindowCloseOne) {
 // stop first, comes with the cut page).
 TEST_F(MainWndTest, PageButtonsShowTheirPages) {
   auto w = Open();
-  auto* tab = w->FindControl<QStackedWidget>("main-tab");
-  const char* pages[] = {"video-cut-page", "video-convert-page", "video-compress-page",
-                         "video-record-page", "video-record-page"};
+  using B = kal::PageBar;
+  auto* tab = w->FindControl<QStackedWidget>(B::kTabs);
+  const char* pages[] = {B::kCutPage, B::kConvertPage, B::kCompressPage, B::kRecordPage,
+                         B::kRecordPage};
   const int indexes[] = {1, 2, 3, 0, 0};
   for (int i = 0; i < 5; ++i) {
     Click(*w, pages[i]);
     EXPECT_EQ(tab->currentIndex(), indexes[i]);
     EXPECT_TRUE(tab->widget(indexes[i])->isVisible()) << pages[i];
   }
-  EXPECT_NE(w->FindControl("recorderStartBtn"), nullptr);
-  EXPECT_TRUE(w->FindControl("recorderStartBtn")->isVisible());
-}
-
-TEST_F(MainWndTest, NotificationsReachTheBase) {
-  auto w = Open();
-  const int before = w->BaseNotifications();
-  Click(*w, "feedback");  // the account area is not handled here
-  EXPECT_EQ(w->BaseNotifications(), before + 1);
-  EXPECT_EQ(w->LastBaseNotification().senderName, "feedback");
-  EXPECT_EQ(w->LastBaseNotification().type, "click");
-  Click(*w, "radio_flv");
-  EXPECT_GT(w->BaseNotifications(), before + 1) << "handled ones are passed on too";
+  EXPECT_NE(w->FindControl(R::kStart), nullptr);
+  EXPECT_TRUE(w->FindControl(R::kStart)->isVisible());
 }
 
 TEST_F(MainWndTest, RecordedSecondsShowAsElapsedTime) {
   kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
   auto w = Open();
-  Click(*w, "recorderStartBtn");
+  Click(*w, R::kStart);
   const int session = w->Engine().Session();
   kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_RECORD_SECONDS, session, 3725);
   QApplication::processEvents();
-  EXPECT_EQ(w->FindControl<QLabel>("recordTimeText")->text(), "01:02:05");
+  EXPECT_EQ(w->FindControl<QLabel>(R::kTime)->text(), "01:02:05");
   kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_RECORD_SECONDS, session, 360000);
   QApplication::processEvents();
-  EXPECT_EQ(w->FindControl<QLabel>("recordTimeText")->text(), "100:00:00");
+  EXPECT_EQ(w->FindControl<QLabel>(R::kTime)->text(), "100:00:00");
   // Seconds posted before the stop that arrive after it are stale.
   kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_RECORD_SECONDS, session, 7);
-  Click(*w, "recorderStopBtn");
+  Click(*w, R::kStop);
   QApplication::processEvents();
-  EXPECT_EQ(w->FindControl<QLabel>("recordTimeText")->text(), "00:00:00");
+  EXPECT_EQ(w->FindControl<QLabel>(R::kTime)->text(), "00:00:00");
 }
 
 // A start pressed while the last file is still being finished is not lost:
@@ -199,21 +189,21 @@ TEST_F(MainWndTest, RecordedSecondsShowAsElapsedTime) {
 TEST_F(MainWndTest, AStartWhileSavingFollowsOnceTheFileIsDone) {
   kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
   auto w = Open();
-  Click(*w, "radio_mkv");
-  Click(*w, "recorderStartBtn");
+  Click(*w, P::kMkv);
+  Click(*w, R::kStart);
   QTest::qWait(1200);
-  Click(*w, "recorderStopBtn");
+  Click(*w, R::kStop);
   kal::ui::WindowImplBase::PostMessage(w.get(), kal::WMU_RECORD_START, 0, 0);  // the hotkey
   QApplication::processEvents();
-  auto* start = w->FindControl<QAbstractButton>("recorderStartBtn");
+  auto* start = w->FindControl<QAbstractButton>(R::kStart);
   EXPECT_EQ(start->text(), "正在保存...");
   EXPECT_FALSE(start->isEnabled());
   for (int i = 0; i < 100 && w->Engine().State() != kal::kRecording; ++i) QTest::qWait(100);
   ASSERT_EQ(w->Engine().State(), kal::kRecording) << "the second recording started";
   EXPECT_EQ(w->UiState(), kal::kUiRecording);
   QTest::qWait(1100);  // another second: another file name
-  Click(*w, "recorderStopBtn");
-  auto* list = w->FindControl<QListWidget>("listview");
+  Click(*w, R::kStop);
+  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
   for (int i = 0; i < 100 && list->count() < 2; ++i) QTest::qWait(100);
   EXPECT_EQ(list->count(), 2);
   EXPECT_EQ(start->text(), "开始录制");
@@ -223,39 +213,39 @@ TEST_F(MainWndTest, AStartWhileSavingFollowsOnceTheFileIsDone) {
 // No sound server here: the record page says what the recording lacks.
 TEST_F(MainWndTest, AMissingSoundSourceIsShownOnTheRecordPage) {
   auto w = Open();
-  Click(*w, "recorderStartBtn");
-  auto* text = w->FindControl<QLabel>("recordSoundText");
+  Click(*w, R::kStart);
+  auto* text = w->FindControl<QLabel>(R::kSound);
   for (int i = 0; i < 30 && !text->text().contains("系统声音"); ++i) QTest::qWait(100);
   EXPECT_TRUE(text->text().contains("未找到麦克风")) << text->text().toStdString();
   EXPECT_TRUE(text->text().contains("未找到系统声音")) << text->text().toStdString();
   EXPECT_TRUE(text->isVisible());
-  Click(*w, "recorderStopBtn");
+  Click(*w, R::kStop);
 }
 
 TEST_F(MainWndTest, TheWholeMicrophoneGainRangeIsKept) {
   kal::cfg::Write(kal::cfg::kVoiceSize, 85);
   auto w = Open();
   EXPECT_EQ(Key("global", "voice-size"), "85");
-  EXPECT_EQ(w->FindControl<QLabel>("microphone-voice-size")->text(), "85dB");
+  EXPECT_EQ(w->FindControl<QLabel>(P::kVoiceSize)->text(), "85dB");
 }
 
 TEST_F(MainWndTest, StartPauseStopRecordsAFileIntoTheList) {
   kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
   auto w = Open();
-  Click(*w, "radio_mkv");
-  Click(*w, "recorderStartBtn");
+  Click(*w, P::kMkv);
+  Click(*w, R::kStart);
   EXPECT_EQ(w->UiState(), kal::kUiRecording);
-  EXPECT_FALSE(w->FindControl<QWidget>("recorderStartBtn")->isVisible());
-  EXPECT_TRUE(w->FindControl<QWidget>("recorderPauseBtn")->isVisible());
+  EXPECT_FALSE(w->FindControl<QWidget>(R::kStart)->isVisible());
+  EXPECT_TRUE(w->FindControl<QWidget>(R::kPause)->isVisible());
   QTest::qWait(1200);
-  Click(*w, "recorderPauseBtn");
+  Click(*w, R::kPause);
   EXPECT_EQ(w->Engine().State(), kal::kPaused);
-  Click(*w, "recorderStartBtn");
+  Click(*w, R::kStart);
   EXPECT_EQ(w->Engine().State(), kal::kRecording);
   QTest::qWait(300);
-  Click(*w, "recorderStopBtn");
-  EXPECT_EQ(w->FindControl<QLabel>("recordTimeText")->text(), "00:00:00");
-  auto* list = w->FindControl<QListWidget>("listview");
+  Click(*w, R::kStop);
+  EXPECT_EQ(w->FindControl<QLabel>(R::kTime)->text(), "00:00:00");
+  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
   for (int i = 0; i < 100 && list->count() == 0; ++i) QTest::qWait(100);
   ASSERT_EQ(list->count(), 1);
   const std::string path = list->item(0)->data(Qt::UserRole).toString().toStdString();
@@ -300,7 +290,7 @@ TEST_F(MainWndTest, ALeftOverRecordingIsRecoveredIntoTheList) {
   fs::rename(out / "20250101120000.mkv", out / "20250101120000.mkv.part");
   BoxConfirmer boxes;
   auto w = Open();
-  auto* list = w->FindControl<QListWidget>("listview");
+  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
   for (int i = 0; i < 100 && list->count() == 0; ++i) QTest::qWait(100);
   ASSERT_EQ(list->count(), 1);
   EXPECT_EQ(list->item(0)->data(Qt::UserRole).toString().toStdString(), out / "20250101120000.mkv");
@@ -323,9 +313,9 @@ TEST_F(MainWndTest, AFileThatCannotBeFinishedIsReported) {
   }
   auto w = Open();
   BoxConfirmer boxes;
-  Click(*w, "recorderStartBtn");
+  Click(*w, R::kStart);
   QTest::qWait(1000);
-  Click(*w, "recorderStopBtn");
+  Click(*w, R::kStop);
   for (int i = 0; i < 100 && boxes.Texts().isEmpty(); ++i) QTest::qWait(100);
   EXPECT_TRUE(boxes.Texts().contains("未能完成保存")) << boxes.Texts().toStdString();
   int parts = 0;
@@ -344,15 +334,15 @@ TEST_F(MainWndTest, AFullDiskEndsTheRecordingSaysSoAndKeepsAPlayableFile) {
 
   // The prompt is modal: it is read and confirmed from a timer.
   BoxConfirmer boxes;
-  Click(*w, "radio_mkv");
-  Click(*w, "recorderStartBtn");
+  Click(*w, P::kMkv);
+  Click(*w, R::kStart);
   ASSERT_EQ(w->UiState(), kal::kUiRecording);
   for (int i = 0; i < 600 && boxes.Texts().isEmpty(); ++i) QTest::qWait(100);
   EXPECT_TRUE(boxes.Texts().contains("磁盘空间已满")) << boxes.Texts().toStdString();
   EXPECT_EQ(w->UiState(), kal::kUiStopped);
-  EXPECT_TRUE(w->FindControl<QWidget>("recorderStartBtn")->isVisible());
+  EXPECT_TRUE(w->FindControl<QWidget>(R::kStart)->isVisible());
 
-  auto* list = w->FindControl<QListWidget>("listview");
+  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
   for (int i = 0; i < 100 && list->count() == 0; ++i) QTest::qWait(100);
   ASSERT_EQ(list->count(), 1);
   const std::string path = list->item(0)->data(Qt::UserRole).toString().toStdString();

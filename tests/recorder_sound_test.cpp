@@ -15,6 +15,7 @@
 #include "app/LogSetup.h"
 #include "Subprocess.h"
 #include "TempDir.h"
+#include "RecordingFixture.h"
 #include "XTestScreen.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
@@ -32,7 +33,7 @@ namespace {
 constexpr double kMicHz = 440;       // the harness's microphone tone
 constexpr double kSystemHz = 1000;   // what the tests play
 
-class SoundTest : public ::testing::Test {
+class SoundTest : public kaltest::RecordingFixture {
  protected:
   static void SetUpTestSuite() {
     dir_ = new kaltest::TempDir();
@@ -45,21 +46,13 @@ class SoundTest : public ::testing::Test {
   static std::string Tone() { return *dir_ / "tone1000.wav"; }
 
   void SetUp() override {
+    RecordingFixture::SetUp();
     ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr);
-    kal::SetTraceEnabled(false);
-    fs::remove(kal::ConfigStore::Instance()->Path());
-    kal::cfg::Write(kal::cfg::kMouseCheck, 0);
     ASSERT_TRUE(kaltest::Run("pactl set-default-source kal_tone && pactl set-default-sink kal_sink"));
   }
 
   std::string Record(const std::string& name, std::chrono::milliseconds length) {
-    const std::string file = name + ".mkv";
-    EXPECT_EQ(rec.Start(file, dir.path(), "mkv", 24, 1), 0);
-    rec.Run();
-    std::this_thread::sleep_for(length);
-    rec.Stop();
-    EXPECT_TRUE(rec.WaitFinished(20s));
-    return dir / file;
+    return RecordingFixture::Record(rec, name, "mkv", {{true, length}});
   }
 
   // Audio and video of the file last equally long.
@@ -91,8 +84,6 @@ class SoundTest : public ::testing::Test {
   }
 
   static inline kaltest::TempDir* dir_ = nullptr;
-  kaltest::TempDir dir;
-  kaltest::XTestScreen screen;
   kal::Recorder rec{nullptr};
 };
 
@@ -372,9 +363,9 @@ namespace {
 // Collects the engine's reports of lost sound sources.
 class SoundLossReceiver : public kal::MessagePoster {
  public:
-  void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+  void SoundLost(kal::SoundSource source, bool whileRecording) override {
     std::lock_guard<std::mutex> lock(lock_);
-    if (message == kal::WMU_RECORD_SOUND_LOST) lost_.push_back({wParam, lParam});
+    lost_.push_back({source, whileRecording ? 1 : 0});
   }
   std::vector<std::pair<std::uintptr_t, std::intptr_t>> Lost() {
     std::lock_guard<std::mutex> lock(lock_);

@@ -17,6 +17,7 @@
 
 #include "MediaProbe.h"
 #include "TempDir.h"
+#include "RecordingFixture.h"
 #include "XTestScreen.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
@@ -33,9 +34,9 @@ namespace {
 
 class SecondsReceiver : public kal::MessagePoster {
  public:
-  void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+  void RecordedSeconds(int, std::int64_t seconds) override {
     std::lock_guard<std::mutex> lock(lock_);
-    if (message == kal::WMU_RECORD_SECONDS) seconds_.push_back(lParam);
+    seconds_.push_back(static_cast<std::intptr_t>(seconds));
   }
   std::vector<std::intptr_t> Seconds() {
     std::lock_guard<std::mutex> lock(lock_);
@@ -47,49 +48,24 @@ class SecondsReceiver : public kal::MessagePoster {
   std::vector<std::intptr_t> seconds_;
 };
 
-// One step of a scripted session: run or pause for a while.
-struct Step {
-  bool run;
-  std::chrono::milliseconds length;
-};
+using kaltest::Step;
 
-class RecorderTest : public ::testing::Test {
+class RecorderTest : public kaltest::RecordingFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(screen.Ok()) << "needs the harness's display";
-    kal::SetTraceEnabled(false);
-    fs::remove(kal::ConfigStore::Instance()->Path());
-    // Patterns are checked without the pointer drawn over them.
-    kal::cfg::Write(kal::cfg::kMouseCheck, 0);
-    screen.Fill(0, 0, screen.Width(), screen.Height(), 0x000000);
+    RecordingFixture::SetUp();
     screen.WarpPointer(1900, 1060);
   }
 
-  // Records a session following `steps` and returns the finished file.
   std::string Record(const std::string& ext, const std::vector<Step>& steps, int fps = 24,
-                     int quality = 1, const std::string& name = "") {
-    const std::string file = (name.empty() ? std::string("rec") : name) + "." + ext;
-    EXPECT_EQ(rec.Start(file, dir.path(), ext, fps, quality), 0);
-    for (const Step& s : steps) {
-      if (s.run) {
-        rec.Run();
-      } else {
-        rec.Pause();
-      }
-      std::this_thread::sleep_for(s.length);
-    }
-    rec.Stop();
-    EXPECT_TRUE(rec.WaitFinished(20s));
-    return dir / file;
+                     int quality = 1, const std::string& name = "rec") {
+    return RecordingFixture::Record(rec, name, ext, steps, fps, quality);
   }
-
   std::string Record(const std::string& ext, std::chrono::milliseconds length, int fps = 24,
                      int quality = 1) {
     return Record(ext, {{true, length}}, fps, quality);
   }
 
-  kaltest::TempDir dir;
-  kaltest::XTestScreen screen;
   SecondsReceiver owner;
   kal::Recorder rec{&owner};
 };
@@ -105,10 +81,6 @@ void ExpectContiguousPts(const kaltest::StreamInfo& video, int fps) {
   }
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 TEST_F(RecorderTest, TenSecondsWithPausesHoldTheirPicturesAndNoGap) {
   const std::string file =
@@ -141,7 +113,7 @@ TEST_F(RecorderTest, StartThenStopWithoutRunStillGivesAValidFile) {
   // Nothing was captured, but the trailer was written: a fragmented MP4
   // ends in its fragment index, whose last box is "mfro" (16 bytes). The
   // header's "moov" is there whatever the trailer does.
-  const std::string bytes = ReadAll(file);
+  const std::string bytes = kaltest::ReadFile(file);
   ASSERT_GE(bytes.size(), 16u);
   EXPECT_EQ(bytes.substr(bytes.size() - 12, 4), "mfro");
   for (const auto& s : info.streams) EXPECT_TRUE(s.pts.empty());
@@ -190,7 +162,7 @@ TEST_P(ContainerTest, PlaysBackWithOneH264AndOneAacStream) {
   EXPECT_NEAR(audio->duration, video->duration, 0.1);
   if (c.crf) {
     // x264 writes its settings into the stream.
-    EXPECT_NE(ReadAll(file).find(std::string("crf=") + c.crf), std::string::npos);
+    EXPECT_NE(kaltest::ReadFile(file).find(std::string("crf=") + c.crf), std::string::npos);
   }
 }
 
@@ -205,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(AllContainers, ContainerTest,
 
 TEST_F(RecorderTest, QualityOutsideTheTableUsesTheEncodersDefault) {
   const std::string file = Record("mkv", 1000ms, 24, 5);
-  const std::string bytes = ReadAll(file);
+  const std::string bytes = kaltest::ReadFile(file);
   EXPECT_EQ(bytes.find("crf=18.0"), std::string::npos);
   EXPECT_EQ(bytes.find("crf=23.0"), std::string::npos);
   EXPECT_EQ(bytes.find("crf=28.0"), std::string::npos);

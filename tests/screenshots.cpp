@@ -1,13 +1,48 @@
-// Saves a picture of each page of the main window, for the documentation.
+// Saves a picture of each page of the main window and of the region frame
+// over a desktop, for the documentation.
 // Usage: kal_screenshots OUTPUT_FOLDER (run under a display).
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 
 #include <cstdio>
 
 #include "mainwnd/MainWnd.h"
+#include "overlay/RegionFrame.h"
+
+namespace {
+
+// Something to stand for a desktop behind the overlays.
+class Desktop : public QWidget {
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    QLinearGradient g(0, 0, width(), height());
+    g.setColorAt(0, QColor(40, 90, 150));
+    g.setColorAt(1, QColor(20, 40, 70));
+    p.fillRect(rect(), g);
+    p.fillRect(QRect(360, 260, 700, 420), QColor(245, 245, 245));
+    p.setPen(Qt::black);
+    p.setFont(QFont("sans", 22));
+    p.drawText(QRect(380, 280, 660, 380), Qt::AlignLeft | Qt::AlignTop,
+               "A window being recorded\n\nThe red frame marks the recorded\nrectangle; "
+               "inside it the desktop\nstays visible and takes the clicks.");
+  }
+};
+
+bool SaveScreen(const QString& path, const QRect& part) {
+  return QGuiApplication::primaryScreen()->grabWindow(0).copy(part).save(path);
+}
+
+void Settle(QApplication& app) {
+  for (int i = 0; i < 40; ++i) app.processEvents();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -27,5 +62,14 @@ int main(int argc, char** argv) {
     const QString path = QString("%1/mainwindow-%2.png").arg(argv[1], page[1]);
     if (!window.grab().save(path)) return 1;
   }
+  window.hide();
+
+  Desktop desktop;
+  desktop.setGeometry(0, 0, 1920, 1080);
+  desktop.show();
+  kal::RegionFrame frame(QRect(400, 300, 640, 360));
+  frame.show();
+  Settle(app);
+  if (!SaveScreen(QString("%1/region-frame.png").arg(argv[1]), QRect(300, 220, 840, 520))) return 1;
   return 0;
 }

@@ -11,6 +11,7 @@
 
 #include "MediaProbe.h"
 #include "TempDir.h"
+#include "RecordingFixture.h"
 #include "XTestScreen.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
@@ -52,30 +53,19 @@ TEST(WatermarkTextTest, SpecialCharactersAreQuotedNotInterpreted) {
   EXPECT_EQ(kal::EscapeFilterText("back\\slash"), "'back\\\\slash'");
 }
 
-class WatermarkRecordingTest : public ::testing::Test {
+class WatermarkRecordingTest : public kaltest::RecordingFixture {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(screen.Ok());
-    kal::SetTraceEnabled(false);
-    fs::remove(kal::ConfigStore::Instance()->Path());
-    kal::cfg::Write(kal::cfg::kMouseCheck, 0);
-    screen.Fill(0, 0, screen.Width(), screen.Height(), 0x000000);
-  }
   // Records briefly and returns picture 3.
   kaltest::RgbPicture RecordPicture(const std::string& name, int expectStart = 0) {
-    const std::string file = name + ".mkv";
-    EXPECT_EQ(rec.Start(file, dir.path(), "mkv", 24, 1), expectStart);
-    if (expectStart != 0) return {};
-    rec.Run();
-    std::this_thread::sleep_for(500ms);
-    rec.Stop();
-    EXPECT_TRUE(rec.WaitFinished(10s));
-    auto pics = kaltest::DecodePictures(dir / file, [](int i) { return i == 3; });
+    if (expectStart != 0) {
+      EXPECT_EQ(rec.Start(name + ".mkv", dir.path(), "mkv", 24, 1), expectStart);
+      return {};
+    }
+    const std::string file = Record(rec, name, "mkv", {{true, 500ms}});
+    auto pics = kaltest::DecodePictures(file, [](int i) { return i == 3; });
     EXPECT_EQ(pics.size(), 1u);
     return pics.empty() ? kaltest::RgbPicture{} : pics[0];
   }
-  kaltest::TempDir dir;
-  kaltest::XTestScreen screen;
   kal::Recorder rec{nullptr};
 };
 

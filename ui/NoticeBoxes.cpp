@@ -9,15 +9,14 @@ NoticeBox::NoticeBox(QWidget* owner, const QString& text) : WindowImplBase(owner
 }
 
 void NoticeBox::InitWindow() {
-  auto* label = FindControl<QLabel>("msgText");
-  if (!label) Fail("Init");
+  auto* label = FindControl<QLabel>(kText);
   label->setText(text_);
   label->setWordWrap(true);
 }
 
 void NoticeBox::Notify(const TNotifyUI& msg) {
-  if (msg.type == "click" && msg.senderName == "msgConfirm") done(1);
-  if (msg.type == "click" && msg.senderName == "msgCancel") done(0);
+  if (msg.type == "click" && msg.senderName == kConfirm) done(1);
+  if (msg.type == "click" && msg.senderName == kCancel) done(0);
   NotifyBase(msg);
 }
 

@@ -13,6 +13,10 @@ class NoticeBox : public WindowImplBase {
   NoticeBox(QWidget* owner, const QString& text);
   int ShowModal();
 
+  static constexpr const char* kText = "msgText";
+  static constexpr const char* kConfirm = "msgConfirm";
+  static constexpr const char* kCancel = "msgCancel";
+
  protected:
   void InitWindow() override;
   void Notify(const TNotifyUI& msg) override;
@@ -25,20 +29,26 @@ class MessageBoxDialog : public NoticeBox {
   Q_OBJECT
  public:
   using NoticeBox::NoticeBox;
+  static constexpr const char* kControls[] = {kText, kConfirm, kCancel};
+  static constexpr ControlList kLists[] = {kControls};
+  static constexpr SkinSpec kSkin{"MessageBoxDialog", "MessageBox.xml", kLists};
+  const SkinSpec* Skin() const override { return &kSkin; }
 
  protected:
-  QString ClassName() const override { return "MessageBoxDialog"; }
-  QString GetSkinFile() const override { return "MessageBox.xml"; }
+  QString ClassName() const override { return kSkin.className; }
 };
 
 class PromptBoxDialog : public NoticeBox {
   Q_OBJECT
  public:
   using NoticeBox::NoticeBox;
+  static constexpr const char* kControls[] = {kText, kConfirm};
+  static constexpr ControlList kLists[] = {kControls};
+  static constexpr SkinSpec kSkin{"PromptBoxDialog", "PromptBox.xml", kLists};
+  const SkinSpec* Skin() const override { return &kSkin; }
 
  protected:
-  QString ClassName() const override { return "PromptBoxDialog"; }
-  QString GetSkinFile() const override { return "PromptBox.xml"; }
+  QString ClassName() const override { return kSkin.className; }
 };
 
 }  // namespace kal::ui

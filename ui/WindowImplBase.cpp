@@ -4,8 +4,11 @@
 #include <QAbstractSlider>
 #include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QTimer>
 #include <QUiLoader>
 #include <QVBoxLayout>
@@ -15,24 +18,22 @@
 namespace kal::ui {
 namespace {
 
-// A posted WMU_* message.
+// A posted message; owns its payload until the receiver takes it.
 class CustomMessageEvent : public QEvent {
  public:
   static QEvent::Type Kind() {
     static const int kind = QEvent::registerEventType();
     return static_cast<QEvent::Type>(kind);
   }
-  CustomMessageEvent(unsigned m, std::uintptr_t w, std::intptr_t l)
-      : QEvent(Kind()), message(m), wParam(w), lParam(l) {}
-  unsigned message;
-  std::uintptr_t wParam;
-  std::intptr_t lParam;
+  explicit CustomMessageEvent(Message m) : QEvent(Kind()), message(std::move(m)) {}
+  Message message;
 };
 
 }  // namespace
 
 WindowImplBase::WindowImplBase(QWidget* parent) : QDialog(parent) {}
-WindowImplBase::~WindowImplBase() = default;
+
+WindowImplBase::~WindowImplBase() { detail::Unregister(this); }
 
 QString WindowImplBase::SkinFolder() {
   return QString::fromStdString(platform::ExecutableFolder()) + "/skin";
@@ -42,8 +43,19 @@ void WindowImplBase::Fail(const char* step) const {
   throw std::runtime_error((ClassName() + "::" + step).toStdString());
 }
 
-void WindowImplBase::Create() {
-  QFile file(SkinFolder() + "/" + GetSkinFile());
+std::string MissingControls(const SkinSpec& skin, const QWidget* root) {
+  std::string missing;
+  for (const ControlList& list : skin.controls) {
+    for (const char* name : list) {
+      if (!root->findChild<QObject*>(name))
+        missing += std::string(skin.className) + ": " + name + "\n";
+    }
+  }
+  return missing;
+}
+
+void WindowImplBase::LoadSkin(const SkinSpec& skin) {
+  QFile file(SkinFolder() + "/" + skin.file);
   if (!file.open(QFile::ReadOnly)) Fail("GetSkinFile");
   QUiLoader loader;
   QWidget* root = loader.load(&file, this);
@@ -52,7 +64,12 @@ void WindowImplBase::Create() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(root);
   if (!root->windowTitle().isEmpty()) setWindowTitle(root->windowTitle());
+  if (!MissingControls(skin, root).empty()) Fail("Init");
   ConnectControls(root);
+}
+
+void WindowImplBase::Create() {
+  if (const SkinSpec* skin = Skin()) LoadSkin(*skin);
   try {
     InitWindow();
   } catch (const std::runtime_error&) {
@@ -61,6 +78,17 @@ void WindowImplBase::Create() {
     Fail("Init");
   }
 }
+
+void WindowImplBase::MakeOverlay(const OverlayStyle& style) {
+  Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint;
+  if (style.onTop) flags |= Qt::WindowStaysOnTopHint;
+  if (!style.takesFocus) flags |= Qt::WindowDoesNotAcceptFocus;
+  setWindowFlags(flags);
+  setAttribute(Qt::WA_ShowWithoutActivating, !style.takesFocus);
+  setAttribute(Qt::WA_TranslucentBackground, style.translucent);
+}
+
+void WindowImplBase::TakeRole(WindowRole role) { detail::Register(role, this); }
 
 void WindowImplBase::ConnectControls(QWidget* root) {
   for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
@@ -89,24 +117,54 @@ void WindowImplBase::Dispatch(const QString& type, QObject* sender, int value) {
   Notify(TNotifyUI{type, sender->objectName(), sender, value});
 }
 
-void WindowImplBase::NotifyBase(const TNotifyUI& msg) {
-  ++baseNotifications_;
-  lastBase_ = msg;
-}
+// The end of every notification's way: nothing is handled here yet (the
+// account area's controls come with their dialogs).
+void WindowImplBase::NotifyBase(const TNotifyUI&) {}
 
 void WindowImplBase::PostMessage(WindowImplBase* target, unsigned message, std::uintptr_t wParam,
-                                 std::intptr_t lParam) {
-  QCoreApplication::postEvent(target, new CustomMessageEvent(message, wParam, lParam));
+                                 std::intptr_t lParam, std::unique_ptr<MessagePayload> payload) {
+  QCoreApplication::postEvent(
+      target, new CustomMessageEvent(Message{message, wParam, lParam, std::move(payload)}));
 }
 
 bool WindowImplBase::event(QEvent* e) {
   if (e->type() == CustomMessageEvent::Kind()) {
-    auto* m = static_cast<CustomMessageEvent*>(e);
     bool handled = false;
-    HandleCustomMessage(m->message, m->wParam, m->lParam, handled);
+    HandleCustomMessage(static_cast<CustomMessageEvent*>(e)->message, handled);
     return true;
   }
   return QDialog::event(e);
+}
+
+void WindowImplBase::paintEvent(QPaintEvent* e) {
+  QDialog::paintEvent(e);
+  QPainter painter(this);
+  OnPaint(painter);
+}
+
+bool WindowImplBase::Mouse(QMouseEvent* e) {
+  e->ignore();
+  OnMouse(e);
+  return e->isAccepted();
+}
+
+void WindowImplBase::mousePressEvent(QMouseEvent* e) {
+  if (!Mouse(e)) QDialog::mousePressEvent(e);
+}
+void WindowImplBase::mouseMoveEvent(QMouseEvent* e) {
+  if (!Mouse(e)) QDialog::mouseMoveEvent(e);
+}
+void WindowImplBase::mouseReleaseEvent(QMouseEvent* e) {
+  if (!Mouse(e)) QDialog::mouseReleaseEvent(e);
+}
+void WindowImplBase::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (!Mouse(e)) QDialog::mouseDoubleClickEvent(e);
+}
+
+void WindowImplBase::keyPressEvent(QKeyEvent* e) {
+  e->ignore();
+  OnKey(e);
+  if (!e->isAccepted()) QDialog::keyPressEvent(e);
 }
 
 void WindowImplBase::SetTimer(int id, int milliseconds, bool singleShot) {

@@ -1,14 +1,16 @@
 #pragma once
-// The window layer every window derives from. A window loads its skin (a
-// Qt Designer layout stored as "<Name>.xml" in the "skin" folder beside the
-// executable), finds its controls by name, and receives:
-//  - notifications ("click", "selectchanged", "valuechanged", "textchanged",
-//    "itemclick", "itemselect") with the sender's name, in Notify, which
-//    passes them on to NotifyBase afterwards;
-//  - custom messages WMU_* posted from any thread, in HandleCustomMessage;
-//  - timers by id, in OnTimer.
-// Failures while loading or initialising raise std::runtime_error with the
-// text "Class::Step". All members run on the UI thread except PostMessage.
+// The window layer every window derives from. Two kinds of window:
+//  - skinned dialogs: the window loads its skin (a Qt Designer layout stored
+//    as "<Name>.xml" in the "skin" folder beside the executable), finds its
+//    controls by name and gets their notifications ("click",
+//    "selectchanged", "valuechanged", "textchanged", "itemclick",
+//    "itemselect") in Notify, which passes them on to NotifyBase;
+//  - self-painted windows (no skin): top-level, frameless, always on top if
+//    asked, painting in OnPaint and taking OnMouse and OnKey.
+// Both get custom messages posted from any thread (Messages.h) in
+// HandleCustomMessage, and timers by id in OnTimer. Failures while loading
+// or initialising raise std::runtime_error "Class::Step". All members run on
+// the UI thread except PostMessage.
 
 #include <QDialog>
 #include <QEvent>
@@ -16,10 +18,18 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 
+#include "ui/Messages.h"
+#include "ui/WindowRegistry.h"
+
 class QTimer;
+class QPainter;
+class QMouseEvent;
+class QKeyEvent;
 
 namespace kal::ui {
 
@@ -30,54 +40,95 @@ struct TNotifyUI {
   int value = 0;       // slider value or selection state
 };
 
+// Names of controls a window (or one part of it) looks up in its skin.
+using ControlList = std::span<const char* const>;
+
+// What a window needs of its skin: the file, and every control it looks up,
+// in lists (one per part of the window). The skin test checks them all.
+struct SkinSpec {
+  const char* className;
+  const char* file;
+  std::span<const ControlList> controls;
+};
+
+// Top-level looks for self-painted windows.
+struct OverlayStyle {
+  bool onTop = true;
+  bool takesFocus = false;   // false: never takes the focus from the program underneath
+  bool translucent = false;  // painted with alpha (shown as such where a compositor runs)
+};
+
 class WindowImplBase : public QDialog {
   Q_OBJECT
  public:
   explicit WindowImplBase(QWidget* parent = nullptr);
   ~WindowImplBase() override;
 
-  // Loads the skin and connects its controls; then calls InitWindow.
-  // Throws "Class::GetSkinFile" or "Class::Init" on failure.
+  // Loads the skin (if the window has one), checks its controls, connects
+  // them, then calls InitWindow. Throws "Class::GetSkinFile" or
+  // "Class::Init" on failure.
   void Create();
 
-  // Thread-safe: queues message for `target`'s UI thread.
+  // Thread-safe: queues a message for `target`'s UI thread. The payload is
+  // freed with the message if the target is destroyed first.
   static void PostMessage(WindowImplBase* target, unsigned message, std::uintptr_t wParam,
-                          std::intptr_t lParam);
+                          std::intptr_t lParam, std::unique_ptr<MessagePayload> payload = nullptr);
 
   template <typename T = QWidget>
   T* FindControl(const QString& name) const {
     return findChild<T*>(name);
   }
 
-  // What the base did with the notifications it was given (tests look).
-  int BaseNotifications() const { return baseNotifications_; }
-  const TNotifyUI& LastBaseNotification() const { return lastBase_; }
-
   // The folder skins are loaded from: "skin" beside the executable.
   static QString SkinFolder();
 
+  // The skin and the controls the window needs; nullptr for a self-painted
+  // window.
+  virtual const SkinSpec* Skin() const { return nullptr; }
+
  protected:
   virtual QString ClassName() const = 0;
-  virtual QString GetSkinFile() const = 0;
   virtual void InitWindow() {}
   virtual void Notify(const TNotifyUI& msg) { NotifyBase(msg); }
   void NotifyBase(const TNotifyUI& msg);
   // `handled` is false on entry; messages left unhandled are ignored.
-  virtual void HandleCustomMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
-                                   bool& handled) {}
+  virtual void HandleCustomMessage(Message& msg, bool& handled) {}
   virtual void OnTimer(int id) {}
+  // Self-painted windows.
+  virtual void OnPaint(QPainter& painter) {}
+  // Press, move, release and double click; an event left unaccepted goes on
+  // to the dialog's own handling.
+  virtual void OnMouse(QMouseEvent* e) {}
+  virtual void OnKey(QKeyEvent* e) {}
+
+  // Makes this a frameless top-level window of its own (no parent's
+  // decorations, no task-bar entry). Call before the window is shown.
+  void MakeOverlay(const OverlayStyle& style);
+  // Takes `role` in the registry until the window is destroyed.
+  void TakeRole(WindowRole role);
+
   void SetTimer(int id, int milliseconds, bool singleShot = false);
   void KillTimer(int id);
   bool TimerActive(int id) const;
   [[noreturn]] void Fail(const char* step) const;
   bool event(QEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
+  void LoadSkin(const SkinSpec& skin);
   void ConnectControls(QWidget* root);
   void Dispatch(const QString& type, QObject* sender, int value);
+  bool Mouse(QMouseEvent* e);
   std::map<int, QTimer*> timers_;
-  int baseNotifications_ = 0;
-  TNotifyUI lastBase_;
 };
+
+// The controls of `skin` missing from `root`, as "Class: name" lines; empty
+// when every one is there.
+std::string MissingControls(const SkinSpec& skin, const QWidget* root);
 
 }  // namespace kal::ui

@@ -1,0 +1,47 @@
+#pragma once
+// The list of recorded files under the record page: what the output folder
+// holds at start-up, each new recording as it is finished, and left-over
+// unfinished recordings, which are made normal files beside the window and
+// join the list when they are ready.
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mainwnd/Controller.h"
+
+namespace kal {
+
+class RecordedFileList : public Controller {
+ public:
+  static constexpr const char* kList = "listview";
+
+  explicit RecordedFileList(MainHost& host) : host_(host) {}
+  ~RecordedFileList() override;
+  ui::ControlList Controls() const override;
+  // Fills the list and starts the recovery of left-over recordings.
+  void Init() override;
+  bool OnTimer(int id) override;
+
+  // Adds a finished file (with its size) and scrolls to it. UI thread.
+  void Add(const std::string& path);
+  // The folder new recordings go to, made when missing (see
+  // ResolveOutputFolder).
+  const std::string& Folder() const { return folder_; }
+  void RefreshFolder();
+
+ private:
+  void Append(const std::string& path);
+  void ShowRecovered(const std::vector<std::string>& files);
+
+  MainHost& host_;
+  std::string folder_;
+  std::thread recovery_;  // makes left-over recordings normal files
+};
+
+// The folder new recordings go to: "output-dir", else "KAL屏幕录制" in the
+// user's Documents folder (the Desktop when Documents is missing). Created
+// when missing.
+std::string ResolveOutputFolder();
+
+}  // namespace kal

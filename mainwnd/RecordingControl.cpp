@@ -1,0 +1,253 @@
+#include "mainwnd/RecordingControl.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+
+#include <ctime>
+
+#include <glog/logging.h>
+
+#include "config/ConfigKeys.h"
+#include "mainwnd/RecordPage.h"
+#include "mainwnd/RecordedFileList.h"
+#include "mainwnd/TrayAndHotkeys.h"
+#include "platform/X11ClickListener.h"
+#include "recorder/ClickFlags.h"
+#include "ui/NoticeBoxes.h"
+
+namespace kal {
+namespace {
+
+using C = RecordingControl;
+constexpr const char* kControls[] = {C::kStart, C::kPause, C::kStop, C::kTime, C::kSound, C::kBrush};
+// How often the window looks whether a stopped recording's file is done.
+constexpr int kFinishedPollMs = 100;
+constexpr auto kExitFinishWait = std::chrono::seconds(60);
+
+std::string TimeText(long long seconds) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
+                seconds % 60);
+  return buf;
+}
+
+}  // namespace
+
+// Turns the engine's reports into messages to the main window, delivered on
+// its thread.
+class RecordingControl::Poster : public MessagePoster {
+ public:
+  void RecordedSeconds(int session, std::int64_t seconds) override {
+    ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_SECONDS, static_cast<std::uintptr_t>(session),
+               static_cast<std::intptr_t>(seconds));
+  }
+  void RecordingFailed(RecordFailure kind) override {
+    ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_FAILED, kind);
+  }
+  void SoundLost(SoundSource source, bool whileRecording) override {
+    ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_SOUND_LOST, source, whileRecording ? 1 : 0);
+  }
+};
+
+RecordingControl::RecordingControl(MainHost& host, const RecordPage& page,
+                                   RecordedFileList& files, TrayAndHotkeys& tray)
+    : host_(host), page_(page), files_(files), tray_(tray), poster_(std::make_unique<Poster>()) {}
+
+RecordingControl::~RecordingControl() {
+  if (recorder_ && (recorder_->State() == kRecording || recorder_->State() == kPaused))
+    recorder_->Stop();
+}
+
+ui::ControlList RecordingControl::Controls() const { return kControls; }
+
+void RecordingControl::Init() {
+  uiState_ = kUiNone;
+  ShowRecordButtons(false);
+  recorder_ = std::make_unique<Recorder>(poster_.get());
+}
+
+bool RecordingControl::Notify(const ui::TNotifyUI& msg) {
+  if (msg.type != "click") return false;
+  if (msg.senderName == kStart) StartOrResume();
+  else if (msg.senderName == kPause) PauseRecording();
+  else if (msg.senderName == kStop) StopRecording();
+  else return false;
+  return true;
+}
+
+bool RecordingControl::Handle(ui::Message& msg) {
+  switch (msg.id) {
+    case WMU_RECORD_START: StartOrResume(); return true;
+    case WMU_RECORD_PAUSE: PauseRecording(); return true;
+    case WMU_RECORD_STOP: StopRecording(); return true;
+    case WMU_RECORD_SECONDS:
+      // Seconds of an earlier session, or posted just before the stop, are stale.
+      if (static_cast<int>(msg.wParam) == session_ &&
+          (uiState_ == kUiRecording || uiState_ == kUiPaused))
+        host_.Control<QLabel>(kTime)->setText(QString::fromStdString(TimeText(msg.lParam)));
+      return true;
+    case WMU_RECORD_SOUND_LOST:
+      ShowSoundProblem(msg.wParam, msg.lParam != 0);
+      return true;
+    case WMU_RECORD_FAILED:
+      ShowFailure(msg.wParam);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void RecordingControl::ShowRecordButtons(bool recording) {
+  host_.Control(kStart)->setVisible(!recording);
+  host_.Control(kPause)->setVisible(recording);
+}
+
+void RecordingControl::StartOrResume() {
+  uiState_ = kUiRecording;
+  const int state = recorder_->State();
+  if (state == kRecording) return;
+  if (state == kPaused) {
+    ShowRecordButtons(true);
+    recorder_->Run();
+    tray_.RecordingRuns();
+    return;
+  }
+  if (saving_ || !recorder_->WaitFinished(std::chrono::milliseconds(0))) {
+    // The last file is still being finished: the new recording starts as
+    // soon as it is, and the button says why it waits.
+    startWhenSaved_ = true;
+    return;
+  }
+  StartNewRecording();
+}
+
+void RecordingControl::StartNewRecording() {
+  files_.RefreshFolder();
+  char stamp[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &local);
+  const std::string extension = page_.Extension();
+  const std::string file = std::string(stamp) + "." + extension;
+  host_.Control<QLabel>(kSound)->clear();
+  const int ret = recorder_->Start(file, files_.Folder(), extension,
+                                   cfg::Read(cfg::kVideoFramerate), cfg::Read(cfg::kQuality));
+  if (ret == ERR_NO_VIDEO_DEVICE || ret == ERR_NO_AUDIO_DEVICE) {
+    ui::PromptBoxDialog box(host_.Window(),
+                            ret == ERR_NO_VIDEO_DEVICE ? "获取视频设备失败" : "获取音频设备失败");
+    box.ShowModal();
+    return;
+  }
+  if (ret != 0) {
+    // The engine could not start at all; say so instead of pretending.
+    uiState_ = kUiNone;
+    ui::PromptBoxDialog box(host_.Window(), "录制启动失败，请检查输出目录和设置");
+    box.ShowModal();
+    return;
+  }
+  if (cfg::Read(cfg::kMouseEffectClickCheck) != 0) {
+    clickListener_ = std::make_unique<platform::X11ClickListener>();
+    clickListener_->Start([](platform::X11ClickListener::Button b) {
+      (b == platform::X11ClickListener::Button::kLeft ? leftClickSeen : rightClickSeen) = true;
+    });
+  }
+  session_ = recorder_->Session();
+  ShowRecordButtons(true);
+  recorder_->Run();
+  tray_.RecordingRuns();
+}
+
+void RecordingControl::PauseRecording() {
+  uiState_ = kUiPaused;
+  if (recorder_->State() != kRecording) return;
+  ShowRecordButtons(false);
+  recorder_->Pause();
+  tray_.RecordingHolds();
+}
+
+void RecordingControl::StopRecording() {
+  uiState_ = kUiStopped;
+  const int state = recorder_->State();
+  if (state != kRecording && state != kPaused) return;
+  recorder_->Stop();
+  EndRecordingUi();
+}
+
+// The window's side of a recording that has ended, by the user or by itself.
+void RecordingControl::EndRecordingUi() {
+  uiState_ = kUiStopped;
+  tray_.RecordingHolds();
+  host_.ShowMain();
+  ShowRecordButtons(false);
+  host_.Control<QLabel>(kTime)->setText("00:00:00");
+  clickListener_.reset();
+  // The file is read once the engine has finished it, without blocking the
+  // window meanwhile.
+  ShowSaving(true);
+  host_.SetTimer(TIMER_RECORDING_DONE, kFinishedPollMs);
+}
+
+// While the last file is being finished, the start button says so and
+// takes no clicks; a start asked for meanwhile follows when it is done.
+void RecordingControl::ShowSaving(bool saving) {
+  saving_ = saving;
+  auto* start = host_.Control<QAbstractButton>(kStart);
+  start->setEnabled(!saving);
+  start->setText(saving ? "正在保存..." : "开始录制");
+}
+
+bool RecordingControl::OnTimer(int id) {
+  if (id != TIMER_RECORDING_DONE) return false;
+  if (!recorder_->WaitFinished(std::chrono::milliseconds(0))) return true;
+  host_.KillTimer(id);
+  ShowSaving(false);
+  files_.Add(recorder_->FilePath());
+  if (startWhenSaved_) {
+    startWhenSaved_ = false;
+    if (uiState_ == kUiRecording) StartNewRecording();
+  }
+  return true;
+}
+
+void RecordingControl::FinishForExit() {
+  if (!recorder_) return;
+  const int state = recorder_->State();
+  if (state == kRecording || state == kPaused) recorder_->Stop();
+  if (!recorder_->WaitFinished(kExitFinishWait))
+    LOG(ERROR) << "the recording could not be finished before the end";
+}
+
+bool RecordingControl::ConfirmQuit() {
+  const int state = recorder_->State();
+  if (state != kRecording && state != kPaused) return true;
+  ui::MessageBoxDialog box(host_.Window(), "正在录制中,确定要退出吗?");
+  if (box.ShowModal() != 1) return false;
+  recorder_->Stop();
+  recorder_->WaitFinished(kExitFinishWait);
+  return true;
+}
+
+void RecordingControl::ShowSoundProblem(std::uintptr_t source, bool whileRecording) {
+  const QString name = source == kSoundMicrophone ? "麦克风" : "系统声音";
+  const QString line = whileRecording ? QString("%1已断开，录制继续，该声音以静音代替").arg(name)
+                                      : QString("未找到%1，本次录制没有%1的声音").arg(name);
+  auto* label = host_.Control<QLabel>(kSound);
+  label->setText(label->text().isEmpty() ? line : label->text() + "\n" + line);
+}
+
+void RecordingControl::ShowFailure(std::uintptr_t kind) {
+  // The engine has already stopped itself; a file that could not be
+  // finished comes after the stop.
+  if (kind != kFailureFinish) EndRecordingUi();
+  const QString failure = QString::fromStdString(recorder_->Failure());
+  const QString text =
+      kind == kFailureDiskFull ? QString("磁盘空间已满，录制已停止。已录制的内容已保存。")
+      : kind == kFailureFinish
+          ? QString("录制文件未能完成保存，已录制的内容保留在未完成的文件中。\n(%1)").arg(failure)
+          : QString("录制文件无法写入，录制已停止。已录制的内容已保存。\n(%1)").arg(failure);
+  ui::PromptBoxDialog box(host_.Window(), text);
+  box.ShowModal();
+}
+
+}  // namespace kal

@@ -1,0 +1,80 @@
+#pragma once
+// The main window's side of a recording: start-or-resume, pause and stop
+// from every source (buttons, messages), the file's name, the engine's
+// settings, the elapsed time, what is missing of the sound, the end of a
+// recording (by the user or by itself) and the hand-over of its file to
+// the list.
+
+#include <memory>
+#include <string>
+
+#include "mainwnd/Controller.h"
+#include "recorder/Recorder.h"
+
+namespace platform {
+class X11ClickListener;
+}
+
+namespace kal {
+
+class RecordPage;
+class RecordedFileList;
+class TrayAndHotkeys;
+
+// The main window's mirror of the recording.
+enum RecordUiState : int { kUiNone = 0, kUiRecording = 1, kUiPaused = 2, kUiStopped = 3 };
+
+class RecordingControl : public Controller {
+ public:
+  static constexpr const char* kStart = "recorderStartBtn";
+  static constexpr const char* kPause = "recorderPauseBtn";
+  static constexpr const char* kStop = "recorderStopBtn";
+  static constexpr const char* kTime = "recordTimeText";
+  static constexpr const char* kSound = "recordSoundText";
+  static constexpr const char* kBrush = "brushBtn";
+
+  RecordingControl(MainHost& host, const RecordPage& page, RecordedFileList& files,
+                   TrayAndHotkeys& tray);
+  ~RecordingControl() override;
+  ui::ControlList Controls() const override;
+  void Init() override;
+  bool Notify(const ui::TNotifyUI& msg) override;
+  bool Handle(ui::Message& msg) override;
+  bool OnTimer(int id) override;
+
+  // UI thread.
+  void StartOrResume();
+  void PauseRecording();
+  void StopRecording();
+  // Ends a running recording and waits until its file is complete, without
+  // touching any window (the display may be gone): the program is ending.
+  void FinishForExit();
+  // Asks the user whether to stop a running recording; true when none runs
+  // or it was stopped and finished.
+  bool ConfirmQuit();
+  int UiState() const { return uiState_; }
+  Recorder& Engine() { return *recorder_; }
+
+ private:
+  class Poster;
+  void StartNewRecording();
+  void ShowRecordButtons(bool recording);
+  void EndRecordingUi();
+  void ShowSaving(bool saving);
+  void ShowSoundProblem(std::uintptr_t source, bool whileRecording);
+  void ShowFailure(std::uintptr_t kind);
+
+  MainHost& host_;
+  const RecordPage& page_;
+  RecordedFileList& files_;
+  TrayAndHotkeys& tray_;
+  std::unique_ptr<Poster> poster_;
+  std::unique_ptr<Recorder> recorder_;
+  std::unique_ptr<platform::X11ClickListener> clickListener_;
+  int uiState_ = kUiNone;
+  bool saving_ = false;          // the last file is still being finished
+  bool startWhenSaved_ = false;  // a start was asked for meanwhile
+  int session_ = 0;              // the engine's session shown in the time display
+};
+
+}  // namespace kal

@@ -1,0 +1,107 @@
+// The window layer: every skin loads and holds every control its window
+// looks up (a failure names the window's class and the missing control);
+// messages reach a window by its role, and what travels with them is freed
+// whether or not the window is still there.
+
+#include <QApplication>
+#include <QFile>
+#include <QUiLoader>
+#include <QWidget>
+
+#include <QCoreApplication>
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "mainwnd/MainWnd.h"
+#include "ui/NoticeBoxes.h"
+
+namespace {
+
+std::unique_ptr<QWidget> LoadSkin(const char* file) {
+  QFile f(kal::ui::WindowImplBase::SkinFolder() + "/" + file);
+  if (!f.open(QFile::ReadOnly)) return nullptr;
+  QUiLoader loader;
+  return std::unique_ptr<QWidget>(loader.load(&f));
+}
+
+void ExpectSkinHasItsControls(const kal::ui::SkinSpec& spec) {
+  SCOPED_TRACE(spec.className);
+  const auto root = LoadSkin(spec.file);
+  ASSERT_NE(root, nullptr) << spec.className << ": " << spec.file << " does not load";
+  EXPECT_EQ(kal::ui::MissingControls(spec, root.get()), "");
+}
+
+TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
+  kal::CMainWnd main;
+  ASSERT_NE(main.Skin(), nullptr);
+  ExpectSkinHasItsControls(*main.Skin());
+  ExpectSkinHasItsControls(kal::ui::MessageBoxDialog::kSkin);
+  ExpectSkinHasItsControls(kal::ui::PromptBoxDialog::kSkin);
+}
+
+TEST(SkinTest, AMissingControlIsNamedWithItsWindow) {
+  static constexpr const char* kControls[] = {"msgText", "no-such-control"};
+  static constexpr kal::ui::ControlList kLists[] = {kControls};
+  const kal::ui::SkinSpec spec{"SomeDialog", "PromptBox.xml", kLists};
+  const auto root = LoadSkin(spec.file);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(kal::ui::MissingControls(spec, root.get()), "SomeDialog: no-such-control\n");
+}
+
+// A window that only notes the messages it gets.
+class Listener : public kal::ui::WindowImplBase {
+ public:
+  Listener() { TakeRole(kal::ui::WindowRole::kPauseBox); }
+  std::vector<std::pair<unsigned, std::string>> got;
+
+ protected:
+  QString ClassName() const override { return "Listener"; }
+  void HandleCustomMessage(kal::ui::Message& msg, bool& handled) override;
+};
+
+struct Text : kal::ui::MessagePayload {
+  explicit Text(std::string t, int* freed) : text(std::move(t)), freed(freed) {}
+  ~Text() override { ++*freed; }
+  std::string text;
+  int* freed;
+};
+
+void Listener::HandleCustomMessage(kal::ui::Message& msg, bool& handled) {
+  const Text* t = msg.Payload<Text>();
+  got.push_back({msg.id, t ? t->text : std::string()});
+  handled = true;
+}
+
+TEST(MessageTest, AWindowIsReachedByItsRoleAndPayloadsAreAlwaysFreed) {
+  using kal::ui::PostTo;
+  using kal::ui::WindowRole;
+  int freed = 0;
+  {
+    Listener box;
+    EXPECT_TRUE(PostTo(WindowRole::kPauseBox, kal::WMU_BOX_PAUSED, 0, 0,
+                       std::make_unique<Text>("paused", &freed)));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(box.got.size(), 1u);
+    EXPECT_EQ(box.got[0], std::make_pair(kal::WMU_BOX_PAUSED, std::string("paused")));
+    EXPECT_EQ(freed, 1) << "freed after the handler";
+    // Posted, but the window goes before the message is delivered.
+    EXPECT_TRUE(PostTo(WindowRole::kPauseBox, kal::WMU_BOX_RESUMED, 0, 0,
+                       std::make_unique<Text>("late", &freed)));
+  }
+  EXPECT_EQ(freed, 2) << "freed with the undelivered message";
+  EXPECT_FALSE(PostTo(WindowRole::kPauseBox, kal::WMU_BOX_RESUMED, 0, 0,
+                      std::make_unique<Text>("nobody", &freed)));
+  EXPECT_EQ(freed, 3) << "freed when no window has the role";
+  EXPECT_EQ(kal::ui::WindowWithRole(WindowRole::kPauseBox), nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
