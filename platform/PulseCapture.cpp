@@ -90,19 +90,19 @@ std::size_t PulseCapture::NextPacketSize() {
   if (!stream_ || Failed()) return 0;
   if (peeked_) return bytes_;
   loop_->Poll();
-  for (;;) {
-    const void* data = nullptr;
-    std::size_t bytes = 0;
-    if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) return 0;
-    if (!data) {  // a hole in the stream: nothing to read there
-      pa_stream_drop(stream_);
-      continue;
-    }
-    data_ = data;
-    bytes_ = bytes;
-    peeked_ = true;
-    return bytes_;
+  const void* data = nullptr;
+  std::size_t bytes = 0;
+  if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) return 0;
+  if (!data) {
+    // A hole in the stream (the server lost sound): it stands for time that
+    // passed, so it is handed over as silence.
+    holes_.assign(bytes, 0);
+    data = holes_.data();
   }
+  data_ = data;
+  bytes_ = bytes;
+  peeked_ = true;
+  return bytes_;
 }
 
 void PulseCapture::Release() {

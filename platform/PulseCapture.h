@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct pa_stream;
 
@@ -45,6 +46,7 @@ class PulseCapture {
   pa_stream* stream_ = nullptr;
   const void* data_ = nullptr;
   std::size_t bytes_ = 0;
+  std::vector<unsigned char> holes_;  // silence for a hole in the stream
   bool peeked_ = false;
   int rate_ = 0;
   int channels_ = 0;

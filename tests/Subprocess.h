@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -95,5 +96,16 @@ class Subprocess {
 
 // Runs a shell command to its end; true on exit status 0.
 inline bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// What a shell command prints on its standard output.
+inline std::string Output(const std::string& command) {
+  std::string text;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p)) text += buf;
+    ::pclose(p);
+  }
+  return text;
+}
 
 }  // namespace kaltest

@@ -33,6 +33,15 @@ inline std::string ReadFile(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// Every regular file of `folder` one after the other (a log folder, say).
+inline std::string ReadFolder(const std::string& folder) {
+  std::string all;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    if (e.is_regular_file()) all += ReadFile(e.path().string());
+  return all;
+}
+
 inline void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }

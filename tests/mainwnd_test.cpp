@@ -114,12 +114,7 @@ TEST_F(MainWndTest, EveryStartResetsTheUserDefinedRegion) {
 
 // X's own record of the window: "Iconic" once a window manager minimised it.
 std::string WmState(WId window) {
-  FILE* p = ::popen(("xprop -id " + std::to_string(window) + " WM_STATE 2>/dev/null").c_str(), "r");
-  std::string text;
-  char buf[256];
-  while (p && std::fgets(buf, sizeof buf, p)) text += buf;
-  if (p) ::pclose(p);
-  return text;
+  return kaltest::Output("xprop -id " + std::to_string(window) + " WM_STATE 2>/dev/null");
 }
 
 TEST_F(MainWndTest, TitleBarCloseMinimisesWhenWindowCloseIsOne) {

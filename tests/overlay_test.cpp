@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QTest>
 
-#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -28,11 +27,7 @@ bool Blue(const QImage& img, int x, int y) { return img.pixelColor(x, y) == QCol
 // The X window under the pointer, as the server says ("WINDOW=" of xdotool).
 std::string WindowUnder(int x, int y) {
   kaltest::Run("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
-  FILE* p = ::popen("xdotool getmouselocation --shell", "r");
-  std::string text;
-  char buf[128];
-  while (p && std::fgets(buf, sizeof buf, p)) text += buf;
-  if (p) ::pclose(p);
+  const std::string text = kaltest::Output("xdotool getmouselocation --shell");
   const auto at = text.find("WINDOW=");
   return at == std::string::npos ? "" : text.substr(at + 7, text.find('\n', at) - at - 7);
 }

@@ -22,12 +22,7 @@ namespace {
 
 const std::string kProgram = std::string(KAL_BIN_DIR) + "/KalRecorder";
 
-std::string LogText() {
-  std::string all;
-  for (const auto& e : fs::directory_iterator(kal::GetUserDataFolder(kal::kLogFolder)))
-    if (e.is_regular_file()) all += kaltest::ReadFile(e.path().string());
-  return all;
-}
+std::string LogText() { return kaltest::ReadFolder(kal::GetUserDataFolder(kal::kLogFolder)); }
 
 // Waits until the running program has written `text` to its log.
 bool WaitForLog(const std::string& text, std::chrono::milliseconds limit = 10s) {
