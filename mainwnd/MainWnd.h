@@ -55,7 +55,7 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
  private:
   RecordPage page_{*this};
   RecordedFileList files_{*this};
-  TrayAndHotkeys tray_{*this};
+  TrayAndHotkeys tray_{*this, [this] { return recording_.UiState(); }};
   ToolPage cut_{"cut", kCutPageControls};
   ToolPage convert_{"convert", kConvertPageControls};
   ToolPage compress_{"compress", kCompressPageControls};

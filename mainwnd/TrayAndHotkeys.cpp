@@ -1,8 +1,100 @@
 #include "mainwnd/TrayAndHotkeys.h"
 
+#include <QDesktopServices>
+#include <QUrl>
+
+#include <glog/logging.h>
+
+#include "config/ConfigKeys.h"
+#include "config/UserFolders.h"
+#include "mainwnd/RecordingControl.h"
+#include "platform/X11Hotkeys.h"
+
 namespace kal {
+namespace {
 
 constexpr int kBlinkMs = 800;
+
+// A stored pair with either half 0 is replaced whole by the default.
+struct KeyPair {
+  const cfg::IntKey& modifiers;
+  const cfg::IntKey& key;
+  int defaultModifiers;
+  int defaultKey;
+};
+constexpr int kAlt = 1;
+constexpr int kControl = 2;
+constexpr int kF8 = 0x77;
+constexpr int kF12 = 0x7B;
+
+}  // namespace
+
+TrayAndHotkeys::TrayAndHotkeys(MainHost& host, std::function<int()> uiState)
+    : host_(host), uiState_(std::move(uiState)) {}
+
+TrayAndHotkeys::~TrayAndHotkeys() = default;
+
+void TrayAndHotkeys::Init() { RegisterHotkeys(); }
+
+void TrayAndHotkeys::RegisterHotkeys() {
+  hotkeys_ = std::make_unique<platform::X11Hotkeys>();
+  QWidget* window = host_.Window();
+  // Presses arrive on the hotkeys' own thread and are handled on the window's.
+  const bool started = hotkeys_->Start([this, window](int id) {
+    QMetaObject::invokeMethod(window, [this, id] { OnHotkey(id); }, Qt::QueuedConnection);
+  });
+  if (!started) {
+    LOG(ERROR) << "no X display: no global hotkeys";
+    return;
+  }
+  const KeyPair pairs[] = {{cfg::kStartPauseKey1, cfg::kStartPauseKey2, kAlt, kF8},
+                           {cfg::kStopKey1, cfg::kStopKey2, kAlt, kF12}};
+  const int ids[] = {kHotkeyPlayPause, kHotkeyStop};
+  for (int i = 0; i < 2; ++i) {
+    int modifiers = cfg::Read(pairs[i].modifiers);
+    int key = cfg::Read(pairs[i].key);
+    if (modifiers == 0 || key == 0) {
+      modifiers = pairs[i].defaultModifiers;
+      key = pairs[i].defaultKey;
+    }
+    // Only a key that is really ours is written back.
+    if (hotkeys_->Register(ids[i], modifiers, key)) {
+      cfg::Write(pairs[i].modifiers, modifiers);
+      cfg::Write(pairs[i].key, key);
+    } else {
+      LOG(ERROR) << "hotkey " << modifiers << "/" << key << " is taken by another program";
+    }
+  }
+  hotkeys_->Register(kHotkeyLog, kControl + kAlt, 'B');
+  hotkeys_->Register(kHotkeyScreenBrush, kAlt, 'K');
+  hotkeys_->Register(kHotkeyScreenshot, kAlt, 'P');
+}
+
+void TrayAndHotkeys::OnHotkey(int id) {
+  switch (id) {
+    case kHotkeyPlayPause:
+      if (uiState_() == kUiRecording) {
+        ui::PostTo(ui::WindowRole::kPauseBox, WMU_BOX_PAUSED);
+        ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_PAUSE);
+      } else {
+        ui::PostTo(ui::WindowRole::kPauseBox, WMU_BOX_RESUMED);
+        ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_START);
+      }
+      break;
+    case kHotkeyStop:
+      ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_STOP);
+      break;
+    case kHotkeyLog:
+      QDesktopServices::openUrl(
+          QUrl::fromLocalFile(QString::fromStdString(GetUserDataFolder(kLogFolder))));
+      break;
+    case kHotkeyScreenBrush:
+      LOG(INFO) << "screen brush hotkey: drawing on the screen comes with the annotation canvas";
+      break;
+    default:  // the screenshot key is taken but does nothing
+      break;
+  }
+}
 
 void TrayAndHotkeys::RecordingRuns() { host_.SetTimer(TIMER_TRAY_BLINK, kBlinkMs); }
 

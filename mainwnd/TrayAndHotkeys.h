@@ -1,23 +1,53 @@
 #pragma once
-// The tray icon and the global hotkeys. Until they come, the recording's
-// look is the window's icon text: "录制中..." blinking every 800 ms while
+// The global hotkeys, and the recording's look outside the window. Five
+// hotkeys are grabbed at start-up: play-pause and stop (from section
+// "hotkey", Alt+F8 and Alt+F12 when unset), open the log folder
+// (Ctrl+Alt+B), the screen brush (Alt+K) and the screenshot key (Alt+P,
+// taken but without effect). Until the tray icon comes, the recording's look
+// is the window's icon text: "录制中..." blinking every 800 ms while
 // recording, still when paused or stopped.
+
+#include <functional>
+#include <memory>
 
 #include "mainwnd/Controller.h"
 
+namespace platform {
+class X11Hotkeys;
+}
+
 namespace kal {
+
+// Hotkey ids (the settings dialog re-registers the first two under them).
+enum HotkeyId : int {
+  kHotkeyPlayPause = 1,
+  kHotkeyStop = 2,
+  kHotkeyLog = 3,
+  kHotkeyScreenBrush = 4,
+  kHotkeyScreenshot = 5
+};
 
 class TrayAndHotkeys : public Controller {
  public:
-  explicit TrayAndHotkeys(MainHost& host) : host_(host) {}
+  // `uiState` tells the recording's state (RecordUiState) on the UI thread.
+  TrayAndHotkeys(MainHost& host, std::function<int()> uiState);
+  ~TrayAndHotkeys() override;
   ui::ControlList Controls() const override { return {}; }
+  void Init() override;
   bool OnTimer(int id) override;
 
   void RecordingRuns();   // start and resume
   void RecordingHolds();  // pause and stop
 
+  platform::X11Hotkeys* Hotkeys() { return hotkeys_.get(); }
+
  private:
+  void RegisterHotkeys();
+  void OnHotkey(int id);
+
   MainHost& host_;
+  std::function<int()> uiState_;
+  std::unique_ptr<platform::X11Hotkeys> hotkeys_;
   bool blinkOn_ = false;
 };
 
