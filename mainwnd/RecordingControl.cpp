@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include <ctime>
+#include <filesystem>
 
 #include <glog/logging.h>
 
@@ -11,6 +12,7 @@
 #include "mainwnd/RecordPage.h"
 #include "mainwnd/RecordedFileList.h"
 #include "mainwnd/TrayAndHotkeys.h"
+#include "overlay/SuspendDialog.h"
 #include "platform/X11ClickListener.h"
 #include "recorder/ClickFlags.h"
 #include "ui/NoticeBoxes.h"
@@ -23,6 +25,19 @@ constexpr const char* kControls[] = {C::kStart, C::kPause, C::kStop, C::kTime, C
 // How often the window looks whether a stopped recording's file is done.
 constexpr int kFinishedPollMs = 100;
 constexpr auto kExitFinishWait = std::chrono::seconds(60);
+
+// "<stamp>.<ext>", or "<stamp>-1.<ext>" and so on when a recording of that
+// second (finished or not) is there already: nothing is ever written over.
+std::string FreeFileName(const std::string& folder, const std::string& stamp,
+                         const std::string& extension) {
+  for (int n = 0;; ++n) {
+    const std::string name = stamp + (n ? "-" + std::to_string(n) : "") + "." + extension;
+    const std::string path = folder + "/" + name;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec) && !std::filesystem::exists(path + ".part", ec))
+      return name;
+  }
+}
 
 std::string TimeText(long long seconds) {
   char buf[32];
@@ -83,8 +98,10 @@ bool RecordingControl::Handle(ui::Message& msg) {
     case WMU_RECORD_SECONDS:
       // Seconds of an earlier session, or posted just before the stop, are stale.
       if (static_cast<int>(msg.wParam) == session_ &&
-          (uiState_ == kUiRecording || uiState_ == kUiPaused))
+          (uiState_ == kUiRecording || uiState_ == kUiPaused)) {
         host_.Control<QLabel>(kTime)->setText(QString::fromStdString(TimeText(msg.lParam)));
+        if (pauseBoxWanted_) ui::PostTo(ui::WindowRole::kPauseBox, WMU_RECORD_SECONDS, 0, msg.lParam);
+      }
       return true;
     case WMU_RECORD_SOUND_LOST:
       ShowSoundProblem(msg.wParam, msg.lParam != 0);
@@ -129,7 +146,7 @@ void RecordingControl::StartNewRecording() {
   ::localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &local);
   const std::string extension = page_.Extension();
-  const std::string file = std::string(stamp) + "." + extension;
+  const std::string file = FreeFileName(files_.Folder(), stamp, extension);
   host_.Control<QLabel>(kSound)->clear();
   const int ret = recorder_->Start(file, files_.Folder(), extension,
                                    cfg::Read(cfg::kVideoFramerate), cfg::Read(cfg::kQuality));
@@ -153,6 +170,18 @@ void RecordingControl::StartNewRecording() {
     });
   }
   session_ = recorder_->Session();
+  pauseBoxWanted_ = cfg::Read(cfg::kSuspendCheck) != 0;
+  if (pauseBoxWanted_) {
+    // The pause box drives the recording; the main window keeps out of it.
+    host_.Window()->showMinimized();
+    if (!pauseBox_) {
+      pauseBox_ = std::make_unique<SuspendDialog>();
+      pauseBox_->Create();
+    }
+    ui::WindowImplBase::PostMessage(pauseBox_.get(), WMU_BOX_RESUMED, 0, 0);
+    ui::WindowImplBase::PostMessage(pauseBox_.get(), WMU_RECORD_SECONDS, 0, 0);
+    pauseBox_->ShowAtStoredPlace();
+  }
   ShowRecordButtons(true);
   recorder_->Run();
   tray_.RecordingRuns();
@@ -179,6 +208,7 @@ void RecordingControl::EndRecordingUi() {
   uiState_ = kUiStopped;
   tray_.RecordingHolds();
   host_.ShowMain();
+  if (pauseBox_) pauseBox_->hide();
   ShowRecordButtons(false);
   host_.Control<QLabel>(kTime)->setText("00:00:00");
   clickListener_.reset();

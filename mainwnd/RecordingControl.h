@@ -10,6 +10,7 @@
 
 #include "mainwnd/Controller.h"
 #include "recorder/Recorder.h"
+#include "ui/RecordButtons.h"
 
 namespace platform {
 class X11ClickListener;
@@ -17,6 +18,7 @@ class X11ClickListener;
 
 namespace kal {
 
+class SuspendDialog;
 class RecordPage;
 class RecordedFileList;
 class TrayAndHotkeys;
@@ -26,9 +28,9 @@ enum RecordUiState : int { kUiNone = 0, kUiRecording = 1, kUiPaused = 2, kUiStop
 
 class RecordingControl : public Controller {
  public:
-  static constexpr const char* kStart = "recorderStartBtn";
-  static constexpr const char* kPause = "recorderPauseBtn";
-  static constexpr const char* kStop = "recorderStopBtn";
+  static constexpr const char* kStart = ui::kRecordStartButton;
+  static constexpr const char* kPause = ui::kRecordPauseButton;
+  static constexpr const char* kStop = ui::kRecordStopButton;
   static constexpr const char* kTime = "recordTimeText";
   static constexpr const char* kSound = "recordSoundText";
   static constexpr const char* kBrush = "brushBtn";
@@ -71,6 +73,8 @@ class RecordingControl : public Controller {
   std::unique_ptr<Poster> poster_;
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<platform::X11ClickListener> clickListener_;
+  std::unique_ptr<SuspendDialog> pauseBox_;  // made on first use, then shown and hidden
+  bool pauseBoxWanted_ = false;              // "suspend-check" of the recording
   int uiState_ = kUiNone;
   bool saving_ = false;          // the last file is still being finished
   bool startWhenSaved_ = false;  // a start was asked for meanwhile

@@ -318,6 +318,36 @@ TEST_F(MainWndTest, AFileThatCannotBeFinishedIsReported) {
   EXPECT_EQ(parts, 1);
 }
 
+// The name of this second is taken already (an earlier recording of the
+// same second): the new one gets a free name and nothing is written over.
+TEST_F(MainWndTest, ARecordingNeverWritesOverOneOfTheSameSecond) {
+  kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
+  const std::time_t now = std::time(nullptr);
+  for (std::time_t t = now; t < now + 5; ++t) {
+    char name[32];
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    std::strftime(name, sizeof name, "%Y%m%d%H%M%S.mp4", &local);
+    kaltest::WriteFile(out / name, "an earlier recording");
+  }
+  auto w = Open();
+  Click(*w, R::kStart);
+  QTest::qWait(1000);
+  Click(*w, R::kStop);
+  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
+  for (int i = 0; i < 100 && list->count() < 6; ++i) QTest::qWait(100);
+  ASSERT_EQ(list->count(), 6);
+  int earlier = 0;
+  std::string fresh;
+  for (const auto& e : fs::directory_iterator(out.path())) {
+    if (kaltest::ReadFile(e.path()) == "an earlier recording") ++earlier;
+    else fresh = e.path().filename().string();
+  }
+  EXPECT_EQ(earlier, 5);
+  EXPECT_EQ(fresh.size(), std::string("20261207101500-1.mp4").size()) << fresh;
+  EXPECT_NE(fresh.find("-1.mp4"), std::string::npos) << fresh;
+}
+
 TEST_F(MainWndTest, AFullDiskEndsTheRecordingSaysSoAndKeepsAPlayableFile) {
   kaltest::SmallDisk disk(out / "small", 3);
   if (!disk.Mounted()) GTEST_SKIP() << "mounting a small filesystem needs root";

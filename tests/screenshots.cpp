@@ -13,6 +13,7 @@
 
 #include "mainwnd/MainWnd.h"
 #include "overlay/RegionFrame.h"
+#include "overlay/SuspendDialog.h"
 
 namespace {
 
@@ -71,5 +72,14 @@ int main(int argc, char** argv) {
   frame.show();
   Settle(app);
   if (!SaveScreen(QString("%1/region-frame.png").arg(argv[1]), QRect(300, 220, 840, 520))) return 1;
+  frame.hide();
+
+  kal::SuspendDialog box;
+  box.Create();
+  box.move(1700, 60);
+  box.show();
+  kal::ui::WindowImplBase::PostMessage(&box, kal::WMU_RECORD_SECONDS, 0, 3725);
+  Settle(app);
+  if (!SaveScreen(QString("%1/pause-box.png").arg(argv[1]), QRect(1640, 30, 240, 88))) return 1;
   return 0;
 }

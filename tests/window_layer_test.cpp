@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "mainwnd/MainWnd.h"
+#include "overlay/SuspendDialog.h"
 #include "ui/NoticeBoxes.h"
 
 namespace {
@@ -39,6 +40,7 @@ TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
   ExpectSkinHasItsControls(*main.Skin());
   ExpectSkinHasItsControls(kal::ui::MessageBoxDialog::kSkin);
   ExpectSkinHasItsControls(kal::ui::PromptBoxDialog::kSkin);
+  ExpectSkinHasItsControls(kal::SuspendDialog::kSkin);
 }
 
 TEST(SkinTest, AMissingControlIsNamedWithItsWindow) {
@@ -95,6 +97,16 @@ TEST(MessageTest, AWindowIsReachedByItsRoleAndPayloadsAreAlwaysFreed) {
                       std::make_unique<Text>("nobody", &freed)));
   EXPECT_EQ(freed, 3) << "freed when no window has the role";
   EXPECT_EQ(kal::ui::WindowWithRole(WindowRole::kPauseBox), nullptr);
+}
+
+// The pause box never leaves the work area.
+TEST(PauseBoxTest, PlacementKeepsTheBoxInTheWorkArea) {
+  const QSize area(1920, 1040);
+  EXPECT_EQ(kal::SuspendDialog::Place(area, 50, 50), QPoint(1750, 50)) << "the defaults";
+  EXPECT_EQ(kal::SuspendDialog::Place(area, 50, 5000), QPoint(0, 50)) << "right beyond W - 120";
+  EXPECT_EQ(kal::SuspendDialog::Place(area, -30, 50), QPoint(1750, 0)) << "a negative top";
+  EXPECT_EQ(kal::SuspendDialog::Place(area, 5000, 50), QPoint(1750, 1012)) << "top beyond H - 28";
+  EXPECT_EQ(kal::SuspendDialog::Place(area, 50, -500), QPoint(1800, 50)) << "off the right edge";
 }
 
 }  // namespace

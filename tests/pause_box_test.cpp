@@ -1,0 +1,110 @@
+// The floating pause box as a user meets it: a recording started with the
+// hotkey shows the box where it was left, its buttons pause, resume and
+// stop the recording, and dragging it keeps its new place. The recorded
+// file and configure.ini are what is checked.
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "MediaProbe.h"
+#include "Subprocess.h"
+#include "TempDir.h"
+#include "config/ConfigKeys.h"
+#include "config/ConfigStore.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kProgram = std::string(KAL_BIN_DIR) + "/KalRecorder";
+const std::string kA11y = std::string(KAL_SOURCE_DIR) + "/tests/harness/a11y.py";
+
+std::string A11y(const std::string& verb, const std::string& name) {
+  return kaltest::Output("/usr/bin/python3 " + kA11y + " KalRecorder " + verb + " 'push button' '" +
+                         name + "'");
+}
+
+TEST(PauseBoxTest, ItsButtonsDriveTheRecordingAndItKeepsItsPlace) {
+  kaltest::TempDir out;
+  fs::remove(kal::ConfigStore::Instance()->Path());
+  kal::cfg::Write(kal::cfg::kOutputDir, out.path());
+  kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
+  kal::cfg::Write(kal::cfg::kSuspendCheck, 1);
+  kaltest::Subprocess program({kProgram}, kaltest::Quiet());
+  // Started from the keyboard, as while another program has the focus.
+  for (int i = 0; i < 50 && kaltest::Output("xdotool search --name 'KAL屏幕录制'").empty(); ++i)
+    std::this_thread::sleep_for(100ms);
+  std::this_thread::sleep_for(500ms);
+  using Clock = std::chrono::steady_clock;
+  const auto started = Clock::now();
+  kaltest::Run("xdotool key --clearmodifiers alt+F8");
+
+  // The box at its default place: 50 from the top, 50 from the right.
+  std::istringstream where(A11y("find", "暂停录制"));
+  int x = 0, y = 0, w = 0, h = 0;
+  where >> x >> y >> w >> h;
+  ASSERT_GT(w, 0) << "the pause box shows its pause button";
+  EXPECT_GE(x, 1920 - 50 - 120);
+  EXPECT_LT(x + w, 1920 - 50);
+  EXPECT_GE(y, 50);
+  EXPECT_LE(y + h, 50 + 28);
+
+  std::this_thread::sleep_for(2s);
+  const auto pauseFrom = Clock::now();
+  A11y("click", "暂停录制");
+  const auto pauseTo = Clock::now();
+  std::this_thread::sleep_for(2s);
+  const auto resumeFrom = Clock::now();
+  A11y("click", "继续录制");
+  const auto resumeTo = Clock::now();
+  std::this_thread::sleep_for(2s);
+
+  // Dragged by its time display (right of the stop button), 300 to the
+  // left and 200 down.
+  std::istringstream stop(A11y("find", "停止录制"));
+  int sx = 0, sy = 0, sw = 0, sh = 0;
+  stop >> sx >> sy >> sw >> sh;
+  ASSERT_GT(sw, 0);
+  const int tx = sx + sw + 25, ty = sy + sh / 2;
+  kaltest::Run("xdotool mousemove --sync " + std::to_string(tx) + " " + std::to_string(ty) +
+               " mousedown 1 mousemove --sync " + std::to_string(tx - 150) + " " +
+               std::to_string(ty + 100) + " mousemove --sync " + std::to_string(tx - 300) + " " +
+               std::to_string(ty + 200) + " mouseup 1");
+  std::this_thread::sleep_for(300ms);
+  A11y("click", "停止录制");
+  const auto stopped = Clock::now();
+
+  std::vector<fs::path> files;
+  for (int i = 0; i < 100; ++i) {
+    files.clear();
+    bool unfinished = false;
+    for (const auto& e : fs::directory_iterator(out.path())) {
+      if (e.path().extension() == ".part") unfinished = true;
+      else files.push_back(e.path());
+    }
+    if (!unfinished && !files.empty()) break;
+    std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_EQ(files.size(), 1u) << (files.empty() ? "" : files[0].string());
+  const auto info = kaltest::ProbeFile(files[0].string(), false);
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  // Running time only: the pause (somewhere between the clicks) is not in it.
+  const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+  const double shortestPause = seconds(resumeFrom - pauseTo);
+  const double longestPause = seconds(resumeTo - pauseFrom);
+  const double wall = seconds(stopped - started);
+  EXPECT_LT(v->duration, wall - shortestPause + 0.3);
+  EXPECT_GT(v->duration, wall - longestPause - 1.0);
+
+  kal::ConfigStore::Instance()->ClearOverrides();
+  EXPECT_EQ(kal::cfg::Read(kal::cfg::kSuspendTop), 50 + 200);
+  EXPECT_EQ(kal::cfg::Read(kal::cfg::kSuspendRight), 50 + 300);
+}
+
+}  // namespace
