@@ -48,6 +48,14 @@ void CMainWnd::HandleCustomMessage(ui::Message& msg, bool& handled) {
       ShowMain();
       raise();
       return;
+    case WMU_OPEN_SETTINGS:
+    case WMU_OPEN_FEEDBACK:
+    case WMU_CHECK_UPGRADE:
+      // The settings dialog, the feedback form and the upgrade check come
+      // with their own parts; until then the window is shown.
+      LOG(INFO) << "message " << msg.id << " waits for its part";
+      ShowMain();
+      return;
     default:
       break;
   }

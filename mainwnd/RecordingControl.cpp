@@ -192,7 +192,7 @@ void RecordingControl::PauseRecording() {
   if (recorder_->State() != kRecording) return;
   ShowRecordButtons(false);
   recorder_->Pause();
-  tray_.RecordingHolds();
+  tray_.RecordingHolds(true);
 }
 
 void RecordingControl::StopRecording() {
@@ -206,7 +206,7 @@ void RecordingControl::StopRecording() {
 // The window's side of a recording that has ended, by the user or by itself.
 void RecordingControl::EndRecordingUi() {
   uiState_ = kUiStopped;
-  tray_.RecordingHolds();
+  tray_.RecordingHolds(false);
   host_.ShowMain();
   if (pauseBox_) pauseBox_->hide();
   ShowRecordButtons(false);

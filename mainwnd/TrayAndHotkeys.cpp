@@ -1,12 +1,17 @@
 #include "mainwnd/TrayAndHotkeys.h"
 
+#include <QCursor>
 #include <QDesktopServices>
+#include <QIcon>
+#include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 
 #include <glog/logging.h>
 
 #include "config/ConfigKeys.h"
 #include "config/UserFolders.h"
+#include "mainwnd/MainTaskMenu.h"
 #include "mainwnd/RecordingControl.h"
 #include "platform/X11Hotkeys.h"
 
@@ -34,7 +39,48 @@ TrayAndHotkeys::TrayAndHotkeys(MainHost& host, std::function<int()> uiState)
 
 TrayAndHotkeys::~TrayAndHotkeys() = default;
 
-void TrayAndHotkeys::Init() { RegisterHotkeys(); }
+void TrayAndHotkeys::Init() {
+  RegisterHotkeys();
+  ShowTray();
+}
+
+namespace {
+QIcon TrayIcon(bool paused) {
+  return QIcon(ui::WindowImplBase::SkinFolder() +
+               (paused ? "/KalRecorderPaused.png" : "/KalRecorder.png"));
+}
+}  // namespace
+
+void TrayAndHotkeys::ShowTray() {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    LOG(ERROR) << "no system tray: the main window stays the way to the program";
+    return;
+  }
+  tray_ = new QSystemTrayIcon(TrayIcon(false), host_.Window());
+  tray_->setToolTip("高清视频录制软件");
+  QObject::connect(tray_, &QSystemTrayIcon::activated, host_.Window(),
+                   [this](QSystemTrayIcon::ActivationReason why) {
+                     if (why == QSystemTrayIcon::Context) {
+                       // Opened once the icon's click is over.
+                       const QPoint at = QCursor::pos();
+                       QTimer::singleShot(0, host_.Window(), [at] {
+                         auto* menu = new CMainTaskMenu;
+                         menu->Create();
+                         menu->OpenAt(at);
+                       });
+                     } else if (why == QSystemTrayIcon::Trigger) {
+                       host_.Window()->raise();
+                       host_.ShowMain();
+                     }
+                   });
+  tray_->show();
+}
+
+void TrayAndHotkeys::SetLook(bool paused, const QString& tip) {
+  if (!tray_) return;
+  tray_->setIcon(TrayIcon(paused));
+  tray_->setToolTip(tip);
+}
 
 void TrayAndHotkeys::RegisterHotkeys() {
   hotkeys_ = std::make_unique<platform::X11Hotkeys>();
@@ -96,14 +142,21 @@ void TrayAndHotkeys::OnHotkey(int id) {
   }
 }
 
-void TrayAndHotkeys::RecordingRuns() { host_.SetTimer(TIMER_TRAY_BLINK, kBlinkMs); }
+void TrayAndHotkeys::RecordingRuns() {
+  blinkOn_ = false;
+  SetLook(false, "录制中...");
+  host_.SetTimer(TIMER_TRAY_BLINK, kBlinkMs);
+}
 
-void TrayAndHotkeys::RecordingHolds() { host_.KillTimer(TIMER_TRAY_BLINK); }
+void TrayAndHotkeys::RecordingHolds(bool paused) {
+  host_.KillTimer(TIMER_TRAY_BLINK);
+  SetLook(paused, paused ? "暂停录制..." : "高清视频录制软件");
+}
 
 bool TrayAndHotkeys::OnTimer(int id) {
   if (id != TIMER_TRAY_BLINK) return false;
   blinkOn_ = !blinkOn_;
-  host_.Window()->setWindowIconText(blinkOn_ ? "录制中..." : "");
+  SetLook(blinkOn_, "录制中...");
   return true;
 }
 

@@ -1,16 +1,19 @@
 #pragma once
-// The global hotkeys, and the recording's look outside the window. Five
-// hotkeys are grabbed at start-up: play-pause and stop (from section
-// "hotkey", Alt+F8 and Alt+F12 when unset), open the log folder
-// (Ctrl+Alt+B), the screen brush (Alt+K) and the screenshot key (Alt+P,
-// taken but without effect). Until the tray icon comes, the recording's look
-// is the window's icon text: "录制中..." blinking every 800 ms while
-// recording, still when paused or stopped.
+// The global hotkeys and the tray icon. Five hotkeys are grabbed at
+// start-up: play-pause and stop (from section "hotkey", Alt+F8 and Alt+F12
+// when unset), open the log folder (Ctrl+Alt+B), the screen brush (Alt+K)
+// and the screenshot key (Alt+P, taken but without effect). The tray icon
+// shows the recording: blinking every 800 ms while recording, grey when
+// paused; a left click shows the main window, a right click opens its menu.
+// Without a system tray (a plain X server, some desktops) the program runs
+// as well and the log says so.
 
 #include <functional>
 #include <memory>
 
 #include "mainwnd/Controller.h"
+
+class QSystemTrayIcon;
 
 namespace platform {
 class X11Hotkeys;
@@ -36,18 +39,21 @@ class TrayAndHotkeys : public Controller {
   void Init() override;
   bool OnTimer(int id) override;
 
-  void RecordingRuns();   // start and resume
-  void RecordingHolds();  // pause and stop
+  void RecordingRuns();              // start and resume
+  void RecordingHolds(bool paused);  // pause (true) and stop
 
   platform::X11Hotkeys* Hotkeys() { return hotkeys_.get(); }
 
  private:
   void RegisterHotkeys();
   void OnHotkey(int id);
+  void ShowTray();
+  void SetLook(bool paused, const QString& tip);
 
   MainHost& host_;
   std::function<int()> uiState_;
   std::unique_ptr<platform::X11Hotkeys> hotkeys_;
+  QSystemTrayIcon* tray_ = nullptr;  // owned by the main window
   bool blinkOn_ = false;
 };
 

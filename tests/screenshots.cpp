@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "mainwnd/MainWnd.h"
+#include "mainwnd/MainTaskMenu.h"
 #include "overlay/RegionFrame.h"
 #include "overlay/SuspendDialog.h"
 
@@ -81,5 +82,14 @@ int main(int argc, char** argv) {
   kal::ui::WindowImplBase::PostMessage(&box, kal::WMU_RECORD_SECONDS, 0, 3725);
   Settle(app);
   if (!SaveScreen(QString("%1/pause-box.png").arg(argv[1]), QRect(1640, 30, 240, 88))) return 1;
+  box.hide();
+
+  kal::CMainTaskMenu menu;
+  menu.Create();
+  menu.setAttribute(Qt::WA_DeleteOnClose, false);
+  menu.OpenAt(QPoint(1900, 1060));
+  Settle(app);
+  const QRect shown = menu.frameGeometry();
+  if (!SaveScreen(QString("%1/tray-menu.png").arg(argv[1]), shown.adjusted(-40, -20, 40, 30))) return 1;
   return 0;
 }

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "mainwnd/MainTaskMenu.h"
 #include "mainwnd/MainWnd.h"
 #include "overlay/SuspendDialog.h"
 #include "ui/NoticeBoxes.h"
@@ -41,6 +42,7 @@ TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
   ExpectSkinHasItsControls(kal::ui::MessageBoxDialog::kSkin);
   ExpectSkinHasItsControls(kal::ui::PromptBoxDialog::kSkin);
   ExpectSkinHasItsControls(kal::SuspendDialog::kSkin);
+  ExpectSkinHasItsControls(kal::CMainTaskMenu::kSkin);
 }
 
 TEST(SkinTest, AMissingControlIsNamedWithItsWindow) {
@@ -107,6 +109,15 @@ TEST(PauseBoxTest, PlacementKeepsTheBoxInTheWorkArea) {
   EXPECT_EQ(kal::SuspendDialog::Place(area, -30, 50), QPoint(1750, 0)) << "a negative top";
   EXPECT_EQ(kal::SuspendDialog::Place(area, 5000, 50), QPoint(1750, 1012)) << "top beyond H - 28";
   EXPECT_EQ(kal::SuspendDialog::Place(area, 50, -500), QPoint(1800, 50)) << "off the right edge";
+}
+
+// Near the bottom-right corner the tray menu opens up and to the left.
+TEST(TrayMenuTest, OpensUpAndLeftNearTheCorner) {
+  const QRect work(0, 0, 1920, 1048);
+  EXPECT_EQ(kal::CMainTaskMenu::Place({1900, 1040}, {140, 200}, work), QPoint(1766, 834));
+  EXPECT_EQ(kal::CMainTaskMenu::Place({100, 100}, {140, 200}, work), QPoint(106, 94));
+  EXPECT_EQ(kal::CMainTaskMenu::Place({100, 100}, {140, 2000}, work), QPoint(106, -6))
+      << "taller than the work area: from its top";
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 """Finds a control of a running program on the accessibility bus, by its role
 and text, as a screen reader does, and clicks its centre with xdotool.
 
-  a11y.py APP click ROLE TEXT   click the control (waits up to 10 s for it)
-  a11y.py APP find ROLE TEXT    print its screen rectangle "x y w h"
-  a11y.py APP names ROLE        print the text of every control of ROLE
+  a11y.py APP click ROLE TEXT [WINDOW]  click the control (waits up to 10 s for it)
+  a11y.py APP find ROLE TEXT [WINDOW]   print its screen rectangle "x y w h"
+  a11y.py APP names ROLE                print the text of every control of ROLE
+
+WINDOW, when given, is the title of the top-level window to look in.
 
 APP is the program's name on the bus (its executable's name), ROLE an AT-SPI
 role name such as "push button", "label" or "check box". Exit 1 when the
@@ -39,12 +41,16 @@ def application(name):
     return None
 
 
-def controls(app_name, role):
+def controls(app_name, role, window=None):
     app = application(app_name)
     if app is None:
         return []
+    roots = [app]
+    if window is not None:
+        roots = [app.getChildAtIndex(i) for i in range(app.childCount)]
+        roots = [r for r in roots if r is not None and r.name == window]
     found = []
-    for node in walk(app):
+    for node in (n for r in roots for n in walk(r)):
         try:
             if node.getRoleName() == role and node.getState().contains(pyatspi.STATE_SHOWING):
                 found.append(node)
@@ -53,10 +59,10 @@ def controls(app_name, role):
     return found
 
 
-def find(app_name, role, text, timeout=10.0):
+def find(app_name, role, text, window=None, timeout=10.0):
     end = time.time() + timeout
     while True:
-        for node in controls(app_name, role):
+        for node in controls(app_name, role, window):
             if node.name == text:
                 return node
         if time.time() > end:
@@ -81,7 +87,7 @@ def main(argv):
     if len(argv) < 4:
         print(__doc__, file=sys.stderr)
         return 2
-    node = find(app, role, argv[3])
+    node = find(app, role, argv[3], argv[4] if len(argv) > 4 else None)
     if node is None:
         print(f"no {role} '{argv[3]}' in {app}", file=sys.stderr)
         return 1
