@@ -9,6 +9,7 @@
 
 #include "config/ConfigKeys.h"
 #include "config/UserFolders.h"
+#include "recorder/MediaDuration.h"
 #include "recorder/Recovery.h"
 #include "ui/NoticeBoxes.h"
 
@@ -89,11 +90,13 @@ void RecordedFileList::Add(const std::string& path) {
 void RecordedFileList::Append(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return;
-  const auto size = std::filesystem::file_size(path, ec);
+  std::uint64_t size = std::filesystem::file_size(path, ec);
+  if (ec) size = 0;
   auto* item = new QListWidgetItem(
-      QString("%1    %2 KB")
+      QString("%1    %2    %3")
           .arg(QString::fromStdString(std::filesystem::path(path).filename().string()))
-          .arg(static_cast<qulonglong>(size / 1024)));
+          .arg(QString::fromStdString(SizeText(size)))
+          .arg(QString::fromStdString(DurationText(ProbeDurationSeconds(path)))));
   item->setData(Qt::UserRole, QString::fromStdString(path));
   host_.Control<QListWidget>(kList)->addItem(item);
 }

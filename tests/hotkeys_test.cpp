@@ -3,12 +3,14 @@
 // written to configure.ini are what is checked.
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "MediaProbe.h"
+#include "OutputFolder.h"
 #include "Subprocess.h"
 #include "TempDir.h"
 #include "config/ConfigKeys.h"
@@ -47,22 +49,6 @@ class HotkeysTest : public ::testing::Test {
     }
     return false;
   }
-  // The recordings in the output folder, finished ones only.
-  std::vector<fs::path> Recordings(int expected) {
-    std::vector<fs::path> files;
-    for (int i = 0; i < 100; ++i) {
-      files.clear();
-      bool unfinished = false;
-      for (const auto& e : fs::directory_iterator(out.path())) {
-        if (e.path().extension() == ".part") unfinished = true;
-        else files.push_back(e.path());
-      }
-      if (!unfinished && static_cast<int>(files.size()) >= expected) break;
-      std::this_thread::sleep_for(100ms);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-  }
   double VideoSeconds(const fs::path& file) {
     const auto info = kaltest::ProbeFile(file.string(), false);
     const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
@@ -87,9 +73,21 @@ TEST_F(HotkeysTest, PlayPauseThreeTimesAndStopRecordOnlyTheRunningTime) {
   Press("alt+F8");  // resume
   std::this_thread::sleep_for(2s);
   Press("alt+F12");  // stop
-  auto files = Recordings(1);
+  auto files = kaltest::FinishedFiles(out.path(), 1);
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_NEAR(VideoSeconds(files[0]), 4.0, 0.5) << "the pause is not in it";
+  const double seconds = VideoSeconds(files[0]);
+  EXPECT_NEAR(seconds, 4.0, 0.5) << "the pause is not in it";
+  // The list row shows the file with its duration (as a screen reader reads it).
+  char duration[16];
+  std::snprintf(duration, sizeof duration, "00:00:%02d", static_cast<int>(seconds));
+  std::string rows;
+  for (int i = 0; i < 30 && rows.find(duration) == std::string::npos; ++i) {
+    std::this_thread::sleep_for(100ms);
+    rows = kaltest::Output("/usr/bin/python3 " + std::string(KAL_SOURCE_DIR) +
+                           "/tests/harness/a11y.py KalRecorder names 'list item'");
+  }
+  EXPECT_NE(rows.find(files[0].filename().string()), std::string::npos) << rows;
+  EXPECT_NE(rows.find(duration), std::string::npos) << rows;
 
   // The same with NumLock on.
   Press("Num_Lock");
@@ -98,7 +96,7 @@ TEST_F(HotkeysTest, PlayPauseThreeTimesAndStopRecordOnlyTheRunningTime) {
   std::this_thread::sleep_for(2s);
   Press("alt+F12");
   Press("Num_Lock");
-  files = Recordings(2);
+  files = kaltest::FinishedFiles(out.path(), 2);
   ASSERT_EQ(files.size(), 2u);
   EXPECT_NEAR(VideoSeconds(files[1]), 2.0, 0.5);
 }
@@ -124,12 +122,7 @@ TEST_F(HotkeysTest, HalfAStoredPairGivesTheDefaultAndATakenKeyIsNotWritten) {
   EXPECT_EQ(Key("hotkey", "stop-key2"), "<missing>");
 
   Press("alt+F8");
-  bool recording = false;
-  for (int i = 0; i < 50 && !recording; ++i) {
-    std::this_thread::sleep_for(100ms);
-    for (const auto& e : fs::directory_iterator(out.path())) recording |= e.path().extension() == ".part";
-  }
-  EXPECT_TRUE(recording) << "Alt+F8 started a recording";
+  EXPECT_TRUE(kaltest::WaitForUnfinished(out.path())) << "Alt+F8 started a recording";
   XCloseDisplay(other);
 }
 

@@ -250,6 +250,21 @@ TEST_F(MainWndTest, StartPauseStopRecordsAFileIntoTheList) {
   EXPECT_GT(fs::file_size(path), 1000u);
 }
 
+// The names a recording started in the next `count` seconds gets
+// ("%Y%m%d%H%M%S.mp4").
+std::vector<std::string> NamesOfTheNextSeconds(int count) {
+  std::vector<std::string> names;
+  const std::time_t now = std::time(nullptr);
+  for (std::time_t t = now; t < now + count; ++t) {
+    char name[32];
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    std::strftime(name, sizeof name, "%Y%m%d%H%M%S.mp4", &local);
+    names.push_back(name);
+  }
+  return names;
+}
+
 // Confirms every modal box that opens, noting its text.
 class BoxConfirmer {
  public:
@@ -294,22 +309,17 @@ TEST_F(MainWndTest, ALeftOverRecordingIsRecoveredIntoTheList) {
   EXPECT_FALSE(fs::exists(out / "20250101120000.mkv.part"));
 }
 
-// The finished file cannot take its name (a folder has it): the user is
-// told, and the recording stays in its unfinished file.
+// The finished file cannot take its name (a folder took it while
+// recording): the user is told, and the recording stays in its unfinished
+// file.
 TEST_F(MainWndTest, AFileThatCannotBeFinishedIsReported) {
   kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
-  const std::time_t now = std::time(nullptr);
-  for (std::time_t t = now; t < now + 5; ++t) {
-    char name[32];
-    std::tm local{};
-    ::localtime_r(&t, &local);
-    std::strftime(name, sizeof name, "%Y%m%d%H%M%S.mp4", &local);
-    fs::create_directory(out / name);
-  }
   auto w = Open();
   BoxConfirmer boxes;
   Click(*w, R::kStart);
   QTest::qWait(1000);
+  for (const auto& e : fs::directory_iterator(out.path()))
+    if (e.path().extension() == ".part") fs::create_directory(e.path().parent_path() / e.path().stem());
   Click(*w, R::kStop);
   for (int i = 0; i < 100 && boxes.Texts().isEmpty(); ++i) QTest::qWait(100);
   EXPECT_TRUE(boxes.Texts().contains("未能完成保存")) << boxes.Texts().toStdString();
@@ -322,14 +332,8 @@ TEST_F(MainWndTest, AFileThatCannotBeFinishedIsReported) {
 // same second): the new one gets a free name and nothing is written over.
 TEST_F(MainWndTest, ARecordingNeverWritesOverOneOfTheSameSecond) {
   kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
-  const std::time_t now = std::time(nullptr);
-  for (std::time_t t = now; t < now + 5; ++t) {
-    char name[32];
-    std::tm local{};
-    ::localtime_r(&t, &local);
-    std::strftime(name, sizeof name, "%Y%m%d%H%M%S.mp4", &local);
+  for (const std::string& name : NamesOfTheNextSeconds(5))
     kaltest::WriteFile(out / name, "an earlier recording");
-  }
   auto w = Open();
   Click(*w, R::kStart);
   QTest::qWait(1000);

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "MediaProbe.h"
+#include "OutputFolder.h"
 #include "Subprocess.h"
 #include "TempDir.h"
 #include "config/ConfigKeys.h"
@@ -79,17 +80,7 @@ TEST(PauseBoxTest, ItsButtonsDriveTheRecordingAndItKeepsItsPlace) {
   A11y("click", "停止录制");
   const auto stopped = Clock::now();
 
-  std::vector<fs::path> files;
-  for (int i = 0; i < 100; ++i) {
-    files.clear();
-    bool unfinished = false;
-    for (const auto& e : fs::directory_iterator(out.path())) {
-      if (e.path().extension() == ".part") unfinished = true;
-      else files.push_back(e.path());
-    }
-    if (!unfinished && !files.empty()) break;
-    std::this_thread::sleep_for(100ms);
-  }
+  const auto files = kaltest::FinishedFiles(out.path(), 1);
   ASSERT_EQ(files.size(), 1u) << (files.empty() ? "" : files[0].string());
   const auto info = kaltest::ProbeFile(files[0].string(), false);
   const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);

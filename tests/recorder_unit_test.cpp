@@ -8,6 +8,7 @@
 #include "recorder/CaptureGeometry.h"
 #include "recorder/ClickFlags.h"
 #include "recorder/CursorEffects.h"
+#include "recorder/MediaDuration.h"
 #include "recorder/PacingClock.h"
 #include "recorder/PixelConvert.h"
 #include "recorder/SoundTimeline.h"
@@ -226,6 +227,19 @@ TEST(SoundTimelineTest, LateSoundIsOwedAndPausesAreNot) {
   t.Anchor(start + std::chrono::seconds(12));
   EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(12100)), 4410);
   EXPECT_EQ(t.Missing(start + std::chrono::seconds(14)), 88200);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ListTextTest, SizesAndDurationsAsTheListShowsThem) {
+  EXPECT_EQ(kal::SizeText(1023), "1023B");
+  EXPECT_EQ(kal::SizeText(1024), "1KB");
+  EXPECT_EQ(kal::SizeText(1572864), "1.50M");
+  EXPECT_EQ(kal::SizeText(3221225472ull), "3.00G");
+  EXPECT_EQ(kal::DurationText(3725.9), "01:02:05");
+  EXPECT_EQ(kal::DurationText(0), "00:00:00");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "MediaProbe.h"
+#include "OutputFolder.h"
 #include "PrivateX.h"
 #include "Subprocess.h"
 #include "TempDir.h"
@@ -37,22 +38,6 @@ bool A11y(const std::vector<std::string>& args, const std::string& display = {})
   return p.Wait() == 0;
 }
 
-std::vector<fs::path> FilesIn(const std::string& folder) {
-  std::vector<fs::path> files;
-  for (const auto& e : fs::directory_iterator(folder)) files.push_back(e.path());
-  return files;
-}
-
-// Waits until the recording's unfinished file exists: the engine runs.
-bool WaitForRecording(const std::string& folder) {
-  for (int i = 0; i < 100; ++i) {
-    for (const auto& f : FilesIn(folder))
-      if (f.extension() == ".part") return true;
-    std::this_thread::sleep_for(100ms);
-  }
-  return false;
-}
-
 class SessionEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,7 +48,7 @@ class SessionEndTest : public ::testing::Test {
 
   // The one recording in the output folder: finished, of about `seconds`.
   void ExpectOneWholeRecording(double seconds, double tolerance) {
-    const auto files = FilesIn(out.path());
+    const auto files = kaltest::FinishedFiles(out.path(), 1);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].extension(), ".mp4") << files[0];
     const auto info = kaltest::ProbeFile(files[0].string());
@@ -80,7 +65,7 @@ class SessionEndTest : public ::testing::Test {
 TEST_F(SessionEndTest, SigtermDuringARecordingLeavesTheWholeFile) {
   kaltest::Subprocess program({kProgram}, kaltest::Quiet());
   ASSERT_TRUE(A11y({"click", "push button", "开始录制"}));
-  ASSERT_TRUE(WaitForRecording(out.path()));
+  ASSERT_TRUE(kaltest::WaitForUnfinished(out.path()));
   std::this_thread::sleep_for(4s);
   program.Signal(SIGTERM);
   const int status = program.WaitStatus();
@@ -95,7 +80,7 @@ TEST_F(SessionEndTest, TheXServerGoingAwayLeavesTheWholeFile) {
   const std::string display = server.Display();
   kaltest::Subprocess program({"env", "DISPLAY=" + display, kProgram}, kaltest::Quiet());
   ASSERT_TRUE(A11y({"click", "push button", "开始录制"}, display));
-  ASSERT_TRUE(WaitForRecording(out.path()));
+  ASSERT_TRUE(kaltest::WaitForUnfinished(out.path()));
   std::this_thread::sleep_for(3s);
   server.Kill();
   program.Wait();
