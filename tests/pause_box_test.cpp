@@ -98,4 +98,40 @@ TEST(PauseBoxTest, ItsButtonsDriveTheRecordingAndItKeepsItsPlace) {
   EXPECT_EQ(kal::cfg::Read(kal::cfg::kSuspendRight), 50 + 300);
 }
 
+// Recording while another program has the focus: clicking the pause box
+// leaves the focus where it was and does not bring up the main window.
+TEST(PauseBoxTest, ClickingTheBoxLeavesTheFocusWithTheOtherProgram) {
+  kaltest::TempDir out;
+  fs::remove(kal::ConfigStore::Instance()->Path());
+  kal::cfg::Write(kal::cfg::kOutputDir, out.path());
+  kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
+  kal::cfg::Write(kal::cfg::kSuspendCheck, 1);
+  kaltest::Subprocess wm({"openbox", "--sm-disable"}, kaltest::Quiet());
+  kaltest::Subprocess program({kProgram}, kaltest::Quiet());
+  std::this_thread::sleep_for(1500ms);
+  kaltest::Subprocess term({"xterm", "-geometry", "80x20+100+500", "-title", "the-other-program"},
+                           kaltest::Quiet());
+  std::string terminal;
+  for (int i = 0; i < 50 && terminal.empty(); ++i) {
+    std::this_thread::sleep_for(100ms);
+    terminal = kaltest::Output("xdotool search --name '^the-other-program$' | head -n1");
+  }
+  ASSERT_FALSE(terminal.empty());
+  kaltest::Run("xdotool windowactivate --sync " + terminal);
+  const std::string focused = kaltest::Output("xdotool getwindowfocus");
+  ASSERT_EQ(focused, terminal);
+
+  kaltest::Run("xdotool key --clearmodifiers alt+F8");
+  ASSERT_TRUE(kaltest::WaitForUnfinished(out.path()));
+  std::this_thread::sleep_for(1s);
+  A11y("click", "暂停录制");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(kaltest::Output("xdotool getwindowfocus"), terminal) << "the box took the focus";
+  const std::string main = kaltest::Output("xdotool search --name '^KAL屏幕录制$' | head -n1");
+  EXPECT_NE(kaltest::Output("xprop -id " + main + " WM_STATE").find("Iconic"), std::string::npos)
+      << "the main window stays out of the way";
+  A11y("click", "停止录制");
+  EXPECT_EQ(kaltest::FinishedFiles(out.path(), 1).size(), 1u);
+}
+
 }  // namespace
