@@ -13,6 +13,7 @@
 #include "OutputFolder.h"
 #include "Subprocess.h"
 #include "TempDir.h"
+#include "WindowProgram.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
 
@@ -25,7 +26,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kProgram = std::string(KAL_BIN_DIR) + "/KalRecorder";
+using kaltest::kProgram;
 
 std::string Key(std::string_view section, std::string_view key) {
   std::string v;
@@ -83,8 +84,7 @@ TEST_F(HotkeysTest, PlayPauseThreeTimesAndStopRecordOnlyTheRunningTime) {
   std::string rows;
   for (int i = 0; i < 30 && rows.find(duration) == std::string::npos; ++i) {
     std::this_thread::sleep_for(100ms);
-    rows = kaltest::Output("/usr/bin/python3 " + std::string(KAL_SOURCE_DIR) +
-                           "/tests/harness/a11y.py KalRecorder names 'list item'");
+    rows = kaltest::Output(kaltest::kA11y + " names 'list item'");
   }
   EXPECT_NE(rows.find(files[0].filename().string()), std::string::npos) << rows;
   EXPECT_NE(rows.find(duration), std::string::npos) << rows;

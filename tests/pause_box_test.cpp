@@ -14,6 +14,7 @@
 #include "OutputFolder.h"
 #include "Subprocess.h"
 #include "TempDir.h"
+#include "WindowProgram.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
 
@@ -22,12 +23,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kProgram = std::string(KAL_BIN_DIR) + "/KalRecorder";
-const std::string kA11y = std::string(KAL_SOURCE_DIR) + "/tests/harness/a11y.py";
+using kaltest::kProgram;
 
 std::string A11y(const std::string& verb, const std::string& name) {
-  return kaltest::Output("/usr/bin/python3 " + kA11y + " KalRecorder " + verb + " 'push button' '" +
-                         name + "'");
+  return kaltest::Output(kaltest::kA11y + " " + verb + " 'push button' '" + name + "'");
 }
 
 TEST(PauseBoxTest, ItsButtonsDriveTheRecordingAndItKeepsItsPlace) {

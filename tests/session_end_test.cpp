@@ -17,6 +17,7 @@
 #include "PrivateX.h"
 #include "Subprocess.h"
 #include "TempDir.h"
+#include "WindowProgram.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
 
@@ -25,14 +26,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kProgram = std::string(KAL_BIN_DIR) + "/KalRecorder";
-const std::string kA11y = std::string(KAL_SOURCE_DIR) + "/tests/harness/a11y.py";
+using kaltest::kProgram;
 
 // Runs a11y.py against the program; `display` empty: the harness's.
 bool A11y(const std::vector<std::string>& args, const std::string& display = {}) {
   std::vector<std::string> argv = {"env"};
   if (!display.empty()) argv.push_back("DISPLAY=" + display);
-  argv.insert(argv.end(), {"/usr/bin/python3", kA11y, "KalRecorder"});
+  argv.insert(argv.end(), {"/usr/bin/python3", kaltest::kA11yScript, "KalRecorder"});
   argv.insert(argv.end(), args.begin(), args.end());
   kaltest::Subprocess p(argv);
   return p.Wait() == 0;

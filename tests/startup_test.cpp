@@ -12,6 +12,7 @@
 
 #include "Subprocess.h"
 #include "TempDir.h"
+#include "WindowProgram.h"
 #include "app/LogSetup.h"
 #include "config/UserFolders.h"
 
@@ -20,7 +21,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kProgram = std::string(KAL_BIN_DIR) + "/KalRecorder";
+using kaltest::kProgram;
 
 std::string LogText() { return kaltest::ReadFolder(kal::GetUserDataFolder(kal::kLogFolder)); }
 

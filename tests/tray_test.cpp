@@ -11,6 +11,7 @@
 
 #include "Subprocess.h"
 #include "TempDir.h"
+#include "WindowProgram.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
 
@@ -19,8 +20,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kProgram = std::string(KAL_BIN_DIR) + "/KalRecorder";
-const std::string kA11y = std::string(KAL_SOURCE_DIR) + "/tests/harness/a11y.py";
+using kaltest::kProgram;
 
 struct Box {
   int x = 0, y = 0, w = 0, h = 0;
@@ -95,11 +95,11 @@ TEST(TrayTest, TheIconFollowsTheRecordingAndTheMenuItemsWork) {
   kaltest::Run("xdotool mousemove --sync " + std::to_string(cx) + " " + std::to_string(cy) +
                " click 3");
   const Box help =
-      Geometry("/usr/bin/python3 " + kA11y + " KalRecorder find 'push button' '帮助' MenuWnd");
+      Geometry(kaltest::kA11y + " find 'push button' '帮助' MenuWnd");
   ASSERT_GT(help.w, 0) << "the menu shows its items";
   EXPECT_LT(help.x + help.w, cx + 8);
   EXPECT_LT(help.y + help.h, cy);
-  kaltest::Run("/usr/bin/python3 " + kA11y + " KalRecorder click 'push button' '帮助' MenuWnd");
+  kaltest::Run(kaltest::kA11y + " click 'push button' '帮助' MenuWnd");
   std::string opened;
   for (int i = 0; i < 30 && opened.empty(); ++i) {
     std::this_thread::sleep_for(100ms);
@@ -110,7 +110,7 @@ TEST(TrayTest, TheIconFollowsTheRecordingAndTheMenuItemsWork) {
   // Quit from the menu ends the program.
   kaltest::Run("xdotool mousemove --sync " + std::to_string(cx) + " " + std::to_string(cy) +
                " click 3");
-  ASSERT_TRUE(kaltest::Run("/usr/bin/python3 " + kA11y + " KalRecorder click 'push button' '退出' MenuWnd"));
+  ASSERT_TRUE(kaltest::Run(kaltest::kA11y + " click 'push button' '退出' MenuWnd"));
   EXPECT_EQ(program.Wait(), 0);
 }
 
