@@ -29,9 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (o->seconds && !(std::isfinite(*o->seconds) && *o->seconds > 0)) Fail("bad --seconds accepted");
   if (o->fps && (*o->fps < 1 || *o->fps > 120)) Fail("bad --fps accepted");
   if (o->quality && (*o->quality < 0 || *o->quality > 2)) Fail("bad --quality accepted");
-  if (o->area && *o->area != "full" && *o->area != "follow" &&
-      (o->regionX < 0 || o->regionY < 0 || o->regionW < 2 || o->regionH < 2))
-    Fail("bad --area accepted");
+  if (o->area) {
+    // "all" and "screen:N" get their rectangle from the caller, who knows the monitors.
+    const std::string& a = *o->area;
+    const bool byName = a == "full" || a == "follow" || a == "all";
+    if (a.rfind("screen:", 0) == 0) {
+      if (!o->monitor || *o->monitor < 0 || *o->monitor > 63) Fail("bad --area screen:N accepted");
+    } else if (!byName && (o->regionX < 0 || o->regionY < 0 || o->regionW < 2 || o->regionH < 2)) {
+      Fail("bad --area accepted");
+    }
+  }
   for (const auto& p : o->pauses)
     if (!(std::isfinite(p.at) && std::isfinite(p.length) && p.at >= 0 && p.length > 0))
       Fail("bad --pause-at accepted");
