@@ -1,7 +1,7 @@
 #pragma once
 // The program's main window. It only routes: each page and duty is a
 // controller that owns its controls, notifications, messages and timers
-// (record page, recording control, recorded-file list, tray and hotkeys,
+// (record page, region recording, recording control, recorded-file list, tray and hotkeys,
 // the page bar and the three tool pages). Closing follows "window-close".
 
 #include <string>
@@ -12,6 +12,7 @@
 #include "mainwnd/RecordPage.h"
 #include "mainwnd/RecordedFileList.h"
 #include "mainwnd/RecordingControl.h"
+#include "mainwnd/RegionControl.h"
 #include "mainwnd/ToolPage.h"
 #include "mainwnd/TrayAndHotkeys.h"
 
@@ -60,7 +61,8 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
   ToolPage convert_{"convert", kConvertPageControls};
   ToolPage compress_{"compress", kCompressPageControls};
   PageBar bar_{*this, {&cut_, &convert_, &compress_}};
-  RecordingControl recording_{*this, page_, files_, tray_};
+  RegionControl region_{*this};
+  RecordingControl recording_{*this, page_, files_, tray_, region_};
   std::vector<Controller*> controllers_;
   std::vector<ui::ControlList> controls_;
   ui::SkinSpec skin_{};

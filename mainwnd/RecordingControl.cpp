@@ -12,7 +12,9 @@
 #include "mainwnd/RecordPage.h"
 #include "mainwnd/RecordedFileList.h"
 #include "mainwnd/TrayAndHotkeys.h"
+#include "mainwnd/RegionControl.h"
 #include "overlay/SuspendDialog.h"
+#include "ui/ElapsedText.h"
 #include "platform/X11ClickListener.h"
 #include "recorder/ClickFlags.h"
 #include "ui/NoticeBoxes.h"
@@ -39,13 +41,6 @@ std::string FreeFileName(const std::string& folder, const std::string& stamp,
   }
 }
 
-std::string TimeText(long long seconds) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
-                seconds % 60);
-  return buf;
-}
-
 }  // namespace
 
 // Turns the engine's reports into messages to the main window, delivered on
@@ -65,8 +60,14 @@ class RecordingControl::Poster : public MessagePoster {
 };
 
 RecordingControl::RecordingControl(MainHost& host, const RecordPage& page,
-                                   RecordedFileList& files, TrayAndHotkeys& tray)
-    : host_(host), page_(page), files_(files), tray_(tray), poster_(std::make_unique<Poster>()) {}
+                                   RecordedFileList& files, TrayAndHotkeys& tray,
+                                   RegionControl& region)
+    : host_(host),
+      page_(page),
+      files_(files),
+      tray_(tray),
+      region_(region),
+      poster_(std::make_unique<Poster>()) {}
 
 RecordingControl::~RecordingControl() {
   if (recorder_ && (recorder_->State() == kRecording || recorder_->State() == kPaused))
@@ -99,8 +100,9 @@ bool RecordingControl::Handle(ui::Message& msg) {
       // Seconds of an earlier session, or posted just before the stop, are stale.
       if (static_cast<int>(msg.wParam) == session_ &&
           (uiState_ == kUiRecording || uiState_ == kUiPaused)) {
-        host_.Control<QLabel>(kTime)->setText(QString::fromStdString(TimeText(msg.lParam)));
+        host_.Control<QLabel>(kTime)->setText(ui::ElapsedText(msg.lParam));
         if (pauseBoxWanted_) ui::PostTo(ui::WindowRole::kPauseBox, WMU_RECORD_SECONDS, 0, msg.lParam);
+        if (regionWanted_) ui::PostTo(ui::WindowRole::kRecordToolbar, WMU_RECORD_SECONDS, 0, msg.lParam);
       }
       return true;
     case WMU_RECORD_SOUND_LOST:
@@ -170,6 +172,9 @@ void RecordingControl::StartNewRecording() {
     });
   }
   session_ = recorder_->Session();
+  // The region was read by the engine; it stays as it is until the end.
+  regionWanted_ = cfg::Read(cfg::kUserDefinedRegionCheck) != 0;
+  if (regionWanted_) region_.Lock(true);
   pauseBoxWanted_ = cfg::Read(cfg::kSuspendCheck) != 0;
   if (pauseBoxWanted_) {
     // The pause box drives the recording; the main window keeps out of it.
@@ -180,7 +185,8 @@ void RecordingControl::StartNewRecording() {
     }
     ui::WindowImplBase::PostMessage(pauseBox_.get(), WMU_BOX_RESUMED, 0, 0);
     ui::WindowImplBase::PostMessage(pauseBox_.get(), WMU_RECORD_SECONDS, 0, 0);
-    pauseBox_->ShowAtStoredPlace();
+    // Off the frame and its toolbar, so it stays out of the picture.
+    pauseBox_->ShowAtStoredPlace(region_.FrameOnScreen(), region_.ToolbarOnScreen());
   }
   ShowRecordButtons(true);
   recorder_->Run();
@@ -209,6 +215,8 @@ void RecordingControl::EndRecordingUi() {
   tray_.RecordingHolds(false);
   host_.ShowMain();
   if (pauseBox_) pauseBox_->hide();
+  if (regionWanted_) region_.Lock(false);
+  regionWanted_ = false;
   ShowRecordButtons(false);
   host_.Control<QLabel>(kTime)->setText("00:00:00");
   clickListener_.reset();

@@ -22,6 +22,7 @@ class SuspendDialog;
 class RecordPage;
 class RecordedFileList;
 class TrayAndHotkeys;
+class RegionControl;
 
 // The main window's mirror of the recording.
 enum RecordUiState : int { kUiNone = 0, kUiRecording = 1, kUiPaused = 2, kUiStopped = 3 };
@@ -36,7 +37,7 @@ class RecordingControl : public Controller {
   static constexpr const char* kBrush = "brushBtn";
 
   RecordingControl(MainHost& host, const RecordPage& page, RecordedFileList& files,
-                   TrayAndHotkeys& tray);
+                   TrayAndHotkeys& tray, RegionControl& region);
   ~RecordingControl() override;
   ui::ControlList Controls() const override;
   void Init() override;
@@ -70,11 +71,13 @@ class RecordingControl : public Controller {
   const RecordPage& page_;
   RecordedFileList& files_;
   TrayAndHotkeys& tray_;
+  RegionControl& region_;
   std::unique_ptr<Poster> poster_;
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<platform::X11ClickListener> clickListener_;
   std::unique_ptr<SuspendDialog> pauseBox_;  // made on first use, then shown and hidden
   bool pauseBoxWanted_ = false;              // "suspend-check" of the recording
+  bool regionWanted_ = false;                // region recording of the recording
   int uiState_ = kUiNone;
   bool saving_ = false;          // the last file is still being finished
   bool startWhenSaved_ = false;  // a start was asked for meanwhile

@@ -8,6 +8,8 @@
 #include <algorithm>
 
 #include "config/ConfigKeys.h"
+#include "overlay/FrameGeometry.h"
+#include "ui/ElapsedText.h"
 
 namespace kal {
 namespace {
@@ -15,10 +17,6 @@ namespace {
 QRect WorkArea() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-}
-
-QString TimeText(long long s) {
-  return QString::asprintf("%02lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
 }
 
 }  // namespace
@@ -35,9 +33,12 @@ QPoint SuspendDialog::Place(QSize area, int top, int right) {
   return {x, y};
 }
 
-void SuspendDialog::ShowAtStoredPlace() {
+void SuspendDialog::ShowAtStoredPlace(const QRect& frame, const QRect& toolbar) {
   // Relative to the work area's size only, as the stored values are.
-  move(Place(WorkArea().size(), cfg::Read(cfg::kSuspendTop), cfg::Read(cfg::kSuspendRight)));
+  const QPoint stored =
+      Place(WorkArea().size(), cfg::Read(cfg::kSuspendTop), cfg::Read(cfg::kSuspendRight));
+  move(frame.isEmpty() ? stored
+                       : KeepClearOf(frame, toolbar, stored, QSize(kWidth, kHeight), WorkArea()));
   show();
   raise();
 }
@@ -71,7 +72,7 @@ void SuspendDialog::HandleCustomMessage(ui::Message& msg, bool& handled) {
   switch (msg.id) {
     case WMU_BOX_RESUMED: ShowRunning(true); break;
     case WMU_BOX_PAUSED: ShowRunning(false); break;
-    case WMU_RECORD_SECONDS: FindControl<QLabel>(kTime)->setText(TimeText(msg.lParam)); break;
+    case WMU_RECORD_SECONDS: FindControl<QLabel>(kTime)->setText(ui::ElapsedText(msg.lParam)); break;
     default: handled = false; break;
   }
 }

@@ -7,6 +7,7 @@
 // edge) for the next time.
 
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
 #include "ui/RecordButtons.h"
@@ -31,8 +32,10 @@ class SuspendDialog : public ui::WindowImplBase {
   // Where the box goes on a work area of `area` with the stored "top" and
   // "right": never outside the work area.
   static QPoint Place(QSize area, int top, int right);
-  // Places the box from the stored position and shows it (UI thread).
-  void ShowAtStoredPlace();
+  // Places the box from the stored position and shows it (UI thread); a
+  // place on the region frame or its toolbar (logical pixels, empty when not
+  // shown) gives way to one beside them.
+  void ShowAtStoredPlace(const QRect& frame = {}, const QRect& toolbar = {});
 
  protected:
   QString ClassName() const override { return kSkin.className; }

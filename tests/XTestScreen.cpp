@@ -3,6 +3,7 @@
 #include <chrono>
 #include <random>
 
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 #include <vector>
@@ -44,6 +45,14 @@ void XTestScreen::Fill(int x, int y, int w, int h, std::uint32_t rgb) {
   XSetForeground(dpy_, gc_, c.pixel);
   XFillRectangle(dpy_, root_, gc_, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
   Sync();
+}
+
+std::uint32_t XTestScreen::Pixel(int x, int y) {
+  XImage* image = XGetImage(dpy_, root_, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return 0xFFFFFFFFu;
+  const std::uint32_t value = static_cast<std::uint32_t>(XGetPixel(image, 0, 0)) & 0xFFFFFFu;
+  XDestroyImage(image);
+  return value;
 }
 
 void XTestScreen::WarpPointer(int x, int y) {

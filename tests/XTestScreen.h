@@ -22,6 +22,8 @@ class XTestScreen {
   int Width() const;
   int Height() const;
   void Fill(int x, int y, int w, int h, std::uint32_t rgb);  // 0xRRGGBB
+  // The colour (0xRRGGBB) the server shows at (x, y) now.
+  std::uint32_t Pixel(int x, int y);
   void WarpPointer(int x, int y);
   // A square cursor of one colour with its hotspot at the top-left corner.
   void SetSolidCursor(int size, std::uint32_t rgb);

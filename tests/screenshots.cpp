@@ -1,5 +1,6 @@
-// Saves a picture of each page of the main window and of the region frame
-// over a desktop, for the documentation.
+// Saves a picture of each page of the main window, of the region frame with
+// its toolbar, of the region selection with its magnifier, of the pause box
+// and of the tray menu, for the documentation.
 // Usage: kal_screenshots OUTPUT_FOLDER (run under a display).
 
 #include <QAbstractButton>
@@ -8,12 +9,15 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QCursor>
+#include <QTest>
 
 #include <cstdio>
 
 #include "mainwnd/MainWnd.h"
 #include "mainwnd/MainTaskMenu.h"
-#include "overlay/RegionFrame.h"
+#include "config/ConfigKeys.h"
+#include "overlay/UserDefineRegion.h"
 #include "overlay/SuspendDialog.h"
 
 namespace {
@@ -69,11 +73,35 @@ int main(int argc, char** argv) {
   Desktop desktop;
   desktop.setGeometry(0, 0, 1920, 1080);
   desktop.show();
-  kal::RegionFrame frame(QRect(400, 300, 640, 360));
-  frame.show();
+  // The record page's switch shows the frame around the stored region.
+  kal::cfg::Write(kal::cfg::kRegionOffsetX, 400);
+  kal::cfg::Write(kal::cfg::kRegionOffsetY, 300);
+  kal::cfg::Write(kal::cfg::kRegionWidth, 640);
+  kal::cfg::Write(kal::cfg::kRegionHeight, 360);
+  auto* regionCheck = window.FindControl<QAbstractButton>("recordRegionCheck");
+  regionCheck->setChecked(true);
   Settle(app);
   if (!SaveScreen(QString("%1/region-frame.png").arg(argv[1]), QRect(300, 220, 840, 520))) return 1;
-  frame.hide();
+  regionCheck->setChecked(false);
+  QTest::qWait(500);  // gone from the screen before the selection freezes it
+
+  // A rectangle being drawn over the frozen desktop, the pointer at its
+  // corner.
+  QCursor::setPos(380, 270);
+  auto* selection = new kal::CUserDefineRegion();
+  selection->Create();
+  if (!selection->Open()) return 1;
+  Settle(app);
+  QTest::mousePress(selection, Qt::LeftButton, {}, QPoint(380, 270));
+  QTest::mouseMove(selection, QPoint(700, 450));
+  QTest::mouseMove(selection, QPoint(1040, 660));
+  QTest::mouseRelease(selection, Qt::LeftButton, {}, QPoint(1040, 660));
+  QTest::mouseMove(selection, QPoint(1041, 661));
+  Settle(app);
+  if (!SaveScreen(QString("%1/region-selection.png").arg(argv[1]), QRect(0, 0, 1920, 1080)))
+    return 1;
+  selection->close();
+  Settle(app);
 
   kal::SuspendDialog box;
   box.Create();

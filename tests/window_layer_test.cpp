@@ -17,6 +17,8 @@
 #include "mainwnd/MainTaskMenu.h"
 #include "mainwnd/MainWnd.h"
 #include "overlay/SuspendDialog.h"
+#include "overlay/ToolWindow.h"
+#include "overlay/VideoArea.h"
 #include "ui/NoticeBoxes.h"
 
 namespace {
@@ -43,6 +45,8 @@ TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
   ExpectSkinHasItsControls(kal::ui::PromptBoxDialog::kSkin);
   ExpectSkinHasItsControls(kal::SuspendDialog::kSkin);
   ExpectSkinHasItsControls(kal::CMainTaskMenu::kSkin);
+  ExpectSkinHasItsControls(kal::CToolWindow::kSkin);
+  ExpectSkinHasItsControls(kal::CVideoArea::kSkin);
 }
 
 TEST(SkinTest, AMissingControlIsNamedWithItsWindow) {

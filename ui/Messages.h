@@ -27,6 +27,9 @@ inline constexpr unsigned WMU_RECORD_START = kWmUser + 141;   // start or resume
 inline constexpr unsigned WMU_RECORD_PAUSE = kWmUser + 142;
 inline constexpr unsigned WMU_RECORD_STOP = kWmUser + 143;    // also main window -> region frame
 inline constexpr unsigned WMU_SELECT_REGION = kWmUser + 200;
+// The region selection has closed; wParam 1 when it stored a region (record
+// it and show its frame), 0 when it was left without one.
+inline constexpr unsigned WMU_REGION_CHOSEN = kWmUser + 201;
 inline constexpr unsigned WMU_TRANSCODE_PROGRESS = kWmUser + 330;  // payload: the progress
 inline constexpr unsigned WMU_TRANSCODE_DONE = kWmUser + 331;      // payload: the result
 

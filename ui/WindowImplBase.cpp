@@ -127,6 +127,12 @@ void WindowImplBase::PostMessage(WindowImplBase* target, unsigned message, std::
       target, new CustomMessageEvent(Message{message, wParam, lParam, std::move(payload)}));
 }
 
+void WindowImplBase::Send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+  Message m{message, wParam, lParam, nullptr};
+  bool handled = false;
+  HandleCustomMessage(m, handled);
+}
+
 bool WindowImplBase::event(QEvent* e) {
   if (e->type() == CustomMessageEvent::Kind()) {
     bool handled = false;

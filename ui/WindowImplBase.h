@@ -74,6 +74,9 @@ class WindowImplBase : public QDialog {
   static void PostMessage(WindowImplBase* target, unsigned message, std::uintptr_t wParam,
                           std::intptr_t lParam, std::unique_ptr<MessagePayload> payload = nullptr);
 
+  // Handles the message at once. UI thread only.
+  void Send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
   template <typename T = QWidget>
   T* FindControl(const QString& name) const {
     return findChild<T*>(name);

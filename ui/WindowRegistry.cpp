@@ -23,6 +23,13 @@ bool PostTo(WindowRole role, unsigned id, std::uintptr_t wParam, std::intptr_t l
   return true;
 }
 
+bool SendTo(WindowRole role, unsigned id, std::uintptr_t wParam, std::intptr_t lParam) {
+  WindowImplBase* window = WindowWithRole(role);
+  if (!window) return false;
+  window->Send(id, wParam, lParam);
+  return true;
+}
+
 WindowImplBase* WindowWithRole(WindowRole role) {
   std::lock_guard<std::mutex> lock(g_lock);
   const auto it = g_windows.find(role);

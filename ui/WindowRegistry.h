@@ -32,6 +32,11 @@ enum class WindowRole {
 bool PostTo(WindowRole role, unsigned id, std::uintptr_t wParam = 0, std::intptr_t lParam = 0,
             std::unique_ptr<MessagePayload> payload = nullptr);
 
+// Hands the message to the window holding `role` and returns when it is
+// handled (the sender needs it done before it goes on). UI thread only.
+// False when no such window exists.
+bool SendTo(WindowRole role, unsigned id, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+
 // The window holding `role`, or nullptr. UI thread only.
 WindowImplBase* WindowWithRole(WindowRole role);
 
