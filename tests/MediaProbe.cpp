@@ -166,7 +166,9 @@ std::vector<RgbPicture> DecodePictures(const std::string& path,
       pic.index = index;
       pic.width = f->width;
       pic.height = f->height;
-      pic.rgb.resize(static_cast<size_t>(f->width) * f->height * 3);
+      // libswscale's vector code writes whole blocks past the end of a row
+      // whose width is not a multiple of them.
+      pic.rgb.resize(static_cast<size_t>(f->width) * f->height * 3 + 64);
       sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format),
                                  f->width, f->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr,
                                  nullptr, nullptr);

@@ -17,11 +17,12 @@ class PrivateX {
  public:
   enum class Kind { kXvfb, kDummy };
 
-  // `depth` is the Xvfb screen's bits (16 or 24); the dummy runs at 24.
-  explicit PrivateX(Kind kind, int depth = 24) {
+  // `depth` and `size` are the Xvfb screen's bits (16 or 24) and pixels;
+  // the dummy runs at 24.
+  explicit PrivateX(Kind kind, int depth = 24, const std::string& size = "1920x1080") {
     std::string command;
     if (kind == Kind::kXvfb) {
-      command = "exec Xvfb -displayfd 3 -screen 0 1920x1080x" + std::to_string(depth) +
+      command = "exec Xvfb -displayfd 3 -screen 0 " + size + "x" + std::to_string(depth) +
                 " -noreset -nolisten tcp +extension MIT-SHM";
     } else {
       WriteFile(dir_ / "dummy.conf", kDummyConfig);
