@@ -81,7 +81,8 @@ class Program {
     std::this_thread::sleep_for(1200ms);
   }
   void DoubleClickAt(int x, int y) {
-    Xdo("mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
+    // No --sync: the pointer may be there already (the wait would be long).
+    Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) +
         " click --repeat 2 --delay 60 1");
     std::this_thread::sleep_for(800ms);
   }
@@ -180,7 +181,7 @@ TEST(RegionTest, AWindowOrARubberBandIsPickedAndRecordedWithoutTheFrame) {
   FreshProfile(out.path());
   kaltest::XTestScreen screen;
   ASSERT_TRUE(screen.Ok());
-  screen.Fill(0, 0, 1920, 1080, 0x0000FF);
+  kaltest::Run("xsetroot -solid '#0000FF'");  // also where windows go away
   kaltest::Subprocess term({"xterm", "-geometry", "60x20+200+150", "-bg", "#00C000", "-fg",
                             "#00C000", "-cr", "#00C000", "-title", "picked-window"},
                            kaltest::Quiet());
@@ -200,10 +201,26 @@ TEST(RegionTest, AWindowOrARubberBandIsPickedAndRecordedWithoutTheFrame) {
   ASSERT_GT(window.w, 200);
   Program program;
 
-  // A click on the window takes its rectangle; a double click stores it.
+  // Escape leaves the selection without a change.
+  const Rect before = StoredRegion();
+  program.OpenSelection();
+  program.Xdo("key Escape");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(StoredRegion(), before);
+  kal::ConfigStore::Instance()->ClearOverrides();
+  EXPECT_EQ(kal::cfg::Read(kal::cfg::kUserDefinedRegionCheck), 0);
+
+  // The window under the cursor is framed in blue, the rest darkened; a
+  // click takes its rectangle and a double click stores it.
   program.OpenSelection();
   program.Xdo("mousemove --sync " + std::to_string(window.x + 100) + " " +
-              std::to_string(window.y + 100) + " click 1");
+              std::to_string(window.y + 100));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(screen.Pixel(window.x + 1, window.y + 50), 0x28A3EEu);
+  const std::uint32_t outside = screen.Pixel(100, 1000);
+  EXPECT_LT(outside & 0xFF, 0xF0u) << "darkened";
+  EXPECT_GT(outside & 0xFF, 0x80u) << "but still visible";
+  program.Xdo("click 1");
   std::this_thread::sleep_for(300ms);
   program.DoubleClickAt(window.x + 100, window.y + 100);
   EXPECT_EQ(StoredRegion(),

@@ -96,7 +96,9 @@ def main(argv):
         print(x, y, w, h)
         return 0
     if verb == "click":
-        subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2),
+        # No --sync: it waits for a motion that never comes when the pointer
+        # is already there. The server takes the move before the click.
+        subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2),
                         "click", "1"], check=True)
         return 0
     print(__doc__, file=sys.stderr)
