@@ -138,12 +138,20 @@ void RecordAndExpectOnly(Program& program, const std::string& out, int w, int h,
   }
 }
 
-TEST(RegionTest, FrameShowsAroundTheMiddleQuarterAndItsToolbarStopsAtTheTop) {
+// A fresh profile recording into a folder of its own, over a blue desktop
+// (also where windows go away).
+class RegionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreshProfile(out.path());
+    ASSERT_TRUE(screen.Ok());
+    kaltest::Run("xsetroot -solid '#0000FF'");
+  }
   kaltest::TempDir out;
-  FreshProfile(out.path());
   kaltest::XTestScreen screen;
-  ASSERT_TRUE(screen.Ok());
-  screen.Fill(0, 0, 1920, 1080, 0x0000FF);
+};
+
+TEST_F(RegionTest, FrameShowsAroundTheMiddleQuarterAndItsToolbarStopsAtTheTop) {
   Program program;
   program.A11y("click", "check box", "区域录制");
   std::this_thread::sleep_for(700ms);
@@ -176,12 +184,7 @@ TEST(RegionTest, FrameShowsAroundTheMiddleQuarterAndItsToolbarStopsAtTheTop) {
   EXPECT_NE(screen.Pixel(700, toolbarHeight), kRed);
 }
 
-TEST(RegionTest, AWindowOrARubberBandIsPickedAndRecordedWithoutTheFrame) {
-  kaltest::TempDir out;
-  FreshProfile(out.path());
-  kaltest::XTestScreen screen;
-  ASSERT_TRUE(screen.Ok());
-  kaltest::Run("xsetroot -solid '#0000FF'");  // also where windows go away
+TEST_F(RegionTest, AWindowOrARubberBandIsPickedAndRecordedWithoutTheFrame) {
   kaltest::Subprocess term({"xterm", "-geometry", "60x20+200+150", "-bg", "#00C000", "-fg",
                             "#00C000", "-cr", "#00C000", "-title", "picked-window"},
                            kaltest::Quiet());
@@ -245,12 +248,7 @@ TEST(RegionTest, AWindowOrARubberBandIsPickedAndRecordedWithoutTheFrame) {
   RecordAndExpectOnly(program, out.path(), 202, 102, kGreen);
 }
 
-TEST(RegionTest, ScaledByTwoTheSamePixelsArePickedAndRecorded) {
-  kaltest::TempDir out;
-  FreshProfile(out.path());
-  kaltest::XTestScreen screen;
-  ASSERT_TRUE(screen.Ok());
-  screen.Fill(0, 0, 1920, 1080, 0x0000FF);
+TEST_F(RegionTest, ScaledByTwoTheSamePixelsArePickedAndRecorded) {
   screen.Fill(301, 201, 401, 301, kGreen);
   Program program("", "QT_SCALE_FACTOR=2", 2);
   program.OpenSelection();
@@ -271,16 +269,14 @@ TEST(RegionTest, ScaledByTwoTheSamePixelsArePickedAndRecorded) {
   RecordAndExpectOnly(program, out.path(), 300, 200, kGreen);
 }
 
-TEST(RegionTest, OnTwoMonitorsTheSelectionCoversTheOneUnderTheCursor) {
-  kaltest::TempDir out;
-  FreshProfile(out.path());
+TEST_F(RegionTest, OnTwoMonitorsTheSelectionCoversTheOneUnderTheCursor) {
   kaltest::PrivateX x(kaltest::PrivateX::Kind::kXvfb, 24, "3840x1080");
   ASSERT_TRUE(x.Ok());
   ASSERT_TRUE(x.Run("xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen && "
                     "xrandr --setmonitor RIGHT 1920/508x1080/286+1920+0 none"));
-  kaltest::XTestScreen screen(x.Display().c_str());
-  ASSERT_TRUE(screen.Ok());
-  screen.Fill(0, 0, 3840, 1080, 0x0000FF);
+  kaltest::XTestScreen wide(x.Display().c_str());
+  ASSERT_TRUE(wide.Ok());
+  wide.Fill(0, 0, 3840, 1080, 0x0000FF);
   Program program(x.Display());
 
   // No selection: the whole monitor under the cursor, in root coordinates.
@@ -296,7 +292,7 @@ TEST(RegionTest, OnTwoMonitorsTheSelectionCoversTheOneUnderTheCursor) {
   program.Drag({{2100, 100}, {2300, 200}, {2401, 301}});
   program.DoubleClickAt(2200, 200);
   EXPECT_EQ(StoredRegion(), (Rect{2100, 100, 302, 202}));
-  EXPECT_EQ(screen.Pixel(2097, 200), kRed);
+  EXPECT_EQ(wide.Pixel(2097, 200), kRed);
 }
 
 }  // namespace
