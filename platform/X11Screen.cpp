@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xdamage.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
 #include <sys/ipc.h>
@@ -75,6 +76,9 @@ struct X11Screen::Impl {
   bool shmAttached = false;
   int width = 0;
   int height = 0;
+  int damageEvent = -1;  // DAMAGE's first event number, once watched
+  Damage damage = 0;
+  bool changed = true;   // a change seen and not yet asked for
 
   void FreeImage() {
     if (shmAttached) {
@@ -99,6 +103,7 @@ X11Screen::X11Screen() : impl_(std::make_unique<Impl>()) {}
 X11Screen::~X11Screen() {
   if (impl_->dpy) {
     impl_->FreeImage();
+    if (impl_->damage) XDamageDestroy(impl_->dpy, impl_->damage);
     ForgetConnection(impl_->dpy);
     XCloseDisplay(impl_->dpy);
   }
@@ -121,6 +126,35 @@ bool X11Screen::Open(const char* displayName) {
   int errBase = 0;
   impl_->fixesAvailable = XFixesQueryExtension(impl_->dpy, &evBase, &errBase);
   return true;
+}
+
+bool X11Screen::WatchChanges() {
+  int error = 0;
+  if (!impl_->dpy || !XDamageQueryExtension(impl_->dpy, &impl_->damageEvent, &error)) {
+    impl_->damageEvent = -1;
+    return false;
+  }
+  impl_->damage = XDamageCreate(impl_->dpy, impl_->root, XDamageReportRawRectangles);
+  impl_->changed = true;
+  return impl_->damage != 0;
+}
+
+bool X11Screen::ChangedSince(int x, int y, int width, int height) {
+  if (!impl_->damage || ConnectionLost(impl_->dpy)) return true;
+  // Only damage events are selected on this connection.
+  while (XPending(impl_->dpy) > 0) {
+    XEvent e;
+    XNextEvent(impl_->dpy, &e);
+    if (e.type != impl_->damageEvent + XDamageNotify) continue;
+    const XRectangle& a = reinterpret_cast<XDamageNotifyEvent&>(e).area;
+    if (a.x < x + width && x < a.x + a.width && a.y < y + height && y < a.y + a.height)
+      impl_->changed = true;
+  }
+  // The server's record of what changed is not needed: the events are.
+  XDamageSubtract(impl_->dpy, impl_->damage, None, None);
+  const bool changed = impl_->changed;
+  impl_->changed = false;
+  return changed;
 }
 
 ScreenSize X11Screen::Size() const {

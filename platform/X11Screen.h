@@ -83,6 +83,13 @@ class X11Screen {
   int BytesPerLine() const;
   bool UsesShm() const;
 
+  // Starts noting which parts of the screen change (XDamage). False when
+  // the server has no DAMAGE extension.
+  bool WatchChanges();
+  // Whether anything inside the rectangle changed since the last call (or
+  // since WatchChanges); true when changes are not watched.
+  bool ChangedSince(int x, int y, int width, int height);
+
   // Current cursor image and position; false when XFixes is missing or the
   // request failed (the previous contents of `out` are kept then).
   bool ReadCursor(CursorImage& out);

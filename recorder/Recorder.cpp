@@ -256,7 +256,8 @@ void Recorder::FreeSession() {
   videoStream_ = nullptr;
   audioStream_ = nullptr;
   videoFifo_.Free();
-  scaler_.reset();
+  lastSlot_ = nullptr;
+  converter_ = PictureConverter();
   {
     std::lock_guard<std::mutex> lock(micFifoLock_);
     micFifo_.reset();

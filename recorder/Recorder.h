@@ -21,6 +21,7 @@
 #include "recorder/CaptureDevices.h"
 #include "recorder/FfmpegPtr.h"
 #include "recorder/PacketQueue.h"
+#include "recorder/PictureConverter.h"
 #include "recorder/RecorderTypes.h"
 #include "recorder/ScreenGrabber.h"
 #include "recorder/SessionSettings.h"
@@ -120,6 +121,11 @@ class Recorder {
   bool WaitEncodeGate();
   bool VideoAhead() const;
   bool VideoTurn(EncodeBuffers& b, bool draining);
+  bool ConvertIntoFifo(const AVFrame* picture);
+  void RepeatIntoFifo();
+  std::uint8_t* WaitForFreeSlot();
+  void CommitSlot(std::uint8_t* slot);
+  void QueuePicture(PacketPtr packet);
   bool AudioTurn(bool draining);  // true when a packet was written
   bool TakeMicrophone(AVFrame* frame, bool draining);
   void TakeSystemSound(AVFrame* frame, bool draining);
@@ -145,7 +151,6 @@ class Recorder {
   void NoteWriteResult(int ret);
   void SetFailure(RecordFailure kind, const std::string& text);
   void FinishEncoding(EncodeBuffers& b);
-  bool ConvertPicture(AVFrame* decoded, std::uint8_t* planes[3], int linesizes[3]);
 
   MessagePoster* owner_;
 
@@ -183,12 +188,13 @@ class Recorder {
   // Media objects of the session.
   CodecContextPtr videoDecoder_;
   VideoFifo videoFifo_;
+  std::uint8_t* lastSlot_ = nullptr;  // decode thread: the last picture written
   OutputContextPtr output_;
   CodecContextPtr videoEncoder_;
   AVStream* videoStream_ = nullptr;
   CodecContextPtr audioEncoder_;
   AVStream* audioStream_ = nullptr;
-  SwsPtr scaler_;
+  PictureConverter converter_;
   PacketQueue packetQueue_;
   ScreenGrabber grabber_;
 

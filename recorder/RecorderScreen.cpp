@@ -13,6 +13,7 @@ extern "C" {
 #include "recorder/CaptureGeometry.h"
 #include "recorder/CursorEffects.h"
 #include "recorder/PacingClock.h"
+#include "recorder/ClickFlags.h"
 #include "recorder/Recorder.h"
 #include "recorder/Trace.h"
 
@@ -27,7 +28,26 @@ struct CursorState {
   platform::CursorImage image;
   bool valid = false;
   bool grabFailing = false;  // the last grab failed: logged once a stretch
+  // Where the last grabbed picture had the cursor.
+  bool grabbedOnce = false;
+  int drawnX = 0;
+  int drawnY = 0;
+  unsigned long drawnSerial = 0;
 };
+
+namespace {
+
+// A picture may repeat the last one when neither the screen nor the cursor
+// (its place, its shape, a ripple) changed since.
+bool SameAsLast(const CursorState& cursor, const CursorEffects& effects, bool ripples) {
+  if (!cursor.grabbedOnce) return false;
+  if (cursor.image.x != cursor.drawnX || cursor.image.y != cursor.drawnY ||
+      cursor.image.serial != cursor.drawnSerial)
+    return false;
+  return !ripples || (effects.Ripples().empty() && !leftClickSeen && !rightClickSeen);
+}
+
+}  // namespace
 
 int Recorder::SetupScreenSource() {
   if (settings_.userDefinedRegionCheck) {
@@ -159,6 +179,16 @@ void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorSta
     px = p.pictureX;
     py = p.pictureY;
   }
+  // A still screen is not grabbed again: the last picture repeats. Once a
+  // second it is grabbed anyway, in case a change went unreported.
+  const bool changed = grabber_.Changed();
+  if (!changed && !settings_.mouseFollowCheck && clock.Grabbed() % frameRate_ != 0 &&
+      SameAsLast(cursor, effects, settings_.mouseEffectClickCheck != 0)) {
+    clock.CountGrab();
+    ++picturesGrabbed_;
+    QueuePicture(MakePacket());  // empty: the last picture again
+    return;
+  }
   // A screen that changed size (XRandR) fails the grab, or, grown back,
   // is noticed once a second: the grab follows it and the recording goes on.
   bool grabbed = grabber_.Grab();
@@ -178,13 +208,24 @@ void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorSta
     return;
   }
   cursor.grabFailing = false;
+  cursor.grabbedOnce = true;
+  cursor.drawnX = cursor.image.x;
+  cursor.drawnY = cursor.image.y;
+  cursor.drawnSerial = cursor.image.serial;
+  PacketPtr packet = MakePacket();
+  if (packet && grabber_.BuildPacket(packet.get())) QueuePicture(std::move(packet));
+}
+
+// Queues a picture for the decode thread, or counts it dropped when the
+// queue is full.
+void Recorder::QueuePicture(PacketPtr packet) {
+  if (!packet) return;
   if (packetQueue_.Size() >= kPacketQueueLimit) {
     LOG(ERROR) << "video queue size: " << packetQueue_.Size();
     ++picturesDropped_;
     return;
   }
-  PacketPtr packet = MakePacket();
-  if (packet && grabber_.BuildPacket(packet.get())) packetQueue_.PushBack(std::move(packet));
+  packetQueue_.PushBack(std::move(packet));
 }
 
 }  // namespace kal

@@ -25,9 +25,15 @@ constexpr std::chrono::milliseconds kEncodeGateWait{400};
 constexpr std::chrono::milliseconds kQueuePoll{10};
 
 struct Recorder::EncodeBuffers {
-  std::vector<std::uint8_t> picture;
   FramePtr frame = MakeFrame();
 };
+
+namespace {
+
+// The encoder's reference to a FIFO slot ends: the slot is free again.
+void ReleaseSlot(void* fifo, std::uint8_t*) { static_cast<VideoFifo*>(fifo)->Release(); }
+
+}  // namespace
 
 namespace {
 
@@ -75,6 +81,7 @@ int Recorder::SetupOutput() {
   c->width = videoWidth_;
   c->height = videoHeight_;
   c->pix_fmt = AV_PIX_FMT_YUV420P;
+  TagColours(c);
   c->time_base = AVRational{1, frameRate_};
   c->framerate = AVRational{frameRate_, 1};
   // Large areas at high rates exceed the 32-bit bit rate: clamp it.
@@ -107,35 +114,19 @@ int Recorder::SetupOutput() {
   return 0;
 }
 
-bool Recorder::ConvertPicture(AVFrame* src, std::uint8_t* planes[3], int linesizes[3]) {
-  // Cached: a new scaler only when the source changes.
-  scaler_.reset(sws_getCachedContext(scaler_.release(), src->width, src->height,
-                                     static_cast<AVPixelFormat>(src->format), videoWidth_,
-                                     videoHeight_, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
-                                     nullptr, nullptr));
-  if (!scaler_) return false;
-  sws_scale(scaler_.get(), src->data, src->linesize, 0, src->height, planes, linesizes);
-  return true;
-}
-
 void Recorder::VideoDecodeThread() {
   FramePtr decoded = MakeFrame();
   FramePtr filtered = MakeFrame();
-  std::vector<std::uint8_t> picture(static_cast<size_t>(videoFifo_.PictureSize()));
-  std::uint8_t* planes[4] = {};
-  int linesizes[4] = {};
-  if (av_image_fill_arrays(planes, linesizes, picture.data(), AV_PIX_FMT_YUV420P, videoWidth_,
-                           videoHeight_, 1) < 0) {
-    LOG(ERROR) << "av_image_fill_arrays err";
-    decodeDone_ = true;
-    return;
-  }
   for (;;) {
     PacketPtr packet = packetQueue_.PopFront();
     if (!packet) {
       // After a stop, what the reader queued is still decoded.
       if (stopRequested_ && readerDone_) break;
       std::this_thread::sleep_for(kQueuePoll);
+      continue;
+    }
+    if (packet->size == 0) {
+      RepeatIntoFifo();  // the screen did not change
       continue;
     }
     int ret = avcodec_send_packet(videoDecoder_.get(), packet.get());
@@ -150,28 +141,64 @@ void Recorder::VideoDecodeThread() {
       if (!ApplyWatermark(decoded.get(), filtered.get())) break;
       picture = filtered.get();
     }
-    const bool converted = ConvertPicture(picture, planes, linesizes);
-    av_frame_unref(decoded.get());
-    av_frame_unref(filtered.get());
-    if (!converted) {
+    if (!ConvertIntoFifo(picture)) {
       LOG(ERROR) << "cannot convert the picture";
       break;
     }
-    {
-      std::unique_lock<std::mutex> lock(videoFifo_.Lock());
-      bool room = videoFifo_.HasRoom();
-      while (!room && !encodeDone_) {
-        Trace("video fifo space is not enough\n");
-        videoFifo_.Cond().wait_for(lock, kFifoWait);
-        room = videoFifo_.HasRoom();
-      }
-      if (room) videoFifo_.Write(planes[0], planes[1], planes[2]);
-    }
-    videoFifo_.Cond().notify_all();
+    av_frame_unref(decoded.get());
+    av_frame_unref(filtered.get());
   }
   Trace("video decode thread exit\n");
   decodeDone_ = true;
   videoFifo_.Cond().notify_all();
+}
+
+// The FIFO's next free slot, once there is room; nullptr when the encoder
+// has ended.
+std::uint8_t* Recorder::WaitForFreeSlot() {
+  std::unique_lock<std::mutex> lock(videoFifo_.Lock());
+  bool room = videoFifo_.HasRoom();
+  while (!room && !encodeDone_) {
+    Trace("video fifo space is not enough\n");
+    videoFifo_.Cond().wait_for(lock, kFifoWait);
+    room = videoFifo_.HasRoom();
+  }
+  return room ? videoFifo_.FreeSlot() : nullptr;
+}
+
+void Recorder::CommitSlot(std::uint8_t* slot) {
+  {
+    std::lock_guard<std::mutex> lock(videoFifo_.Lock());
+    videoFifo_.Commit();
+  }
+  lastSlot_ = slot;
+  videoFifo_.Cond().notify_all();
+}
+
+// Converts straight into the FIFO's next free slot. Without room (the
+// encoder has ended) the picture is left out. False when it cannot be
+// converted.
+bool Recorder::ConvertIntoFifo(const AVFrame* picture) {
+  std::uint8_t* slot = WaitForFreeSlot();
+  if (!slot) return true;
+  std::uint8_t* planes[4] = {};
+  int linesizes[4] = {};
+  if (av_image_fill_arrays(planes, linesizes, slot, AV_PIX_FMT_YUV420P, videoWidth_,
+                           videoHeight_, 1) < 0 ||
+      !converter_.Convert(picture, videoWidth_, videoHeight_, planes, linesizes))
+    return false;
+  CommitSlot(slot);
+  return true;
+}
+
+// The last picture again. Its slot is never the free one (the FIFO holds
+// more than one), and only this thread writes slots.
+void Recorder::RepeatIntoFifo() {
+  if (!lastSlot_) return;
+  std::uint8_t* slot = WaitForFreeSlot();
+  if (!slot) return;
+  std::memcpy(slot, lastSlot_, static_cast<std::size_t>(videoFifo_.PictureSize()));
+  CommitSlot(slot);
 }
 
 bool Recorder::WaitEncodeGate() {
@@ -191,7 +218,6 @@ bool Recorder::VideoAhead() const {
 
 void Recorder::EncodeThread() {
   EncodeBuffers b;
-  b.picture.resize(static_cast<size_t>(videoFifo_.PictureSize()));
   while (WaitEncodeGate()) {
     if (encodeHeld_) {
       std::this_thread::sleep_for(kEncodeFifoWait);
@@ -213,6 +239,7 @@ void Recorder::EncodeThread() {
 // ends the wait; while draining, the wait lasts until the decode thread has
 // delivered everything. False when no picture came.
 bool Recorder::VideoTurn(EncodeBuffers& b, bool draining) {
+  std::uint8_t* slot = nullptr;
   {
     std::unique_lock<std::mutex> lock(videoFifo_.Lock());
     while (!videoFifo_.HasPicture()) {
@@ -223,18 +250,26 @@ bool Recorder::VideoTurn(EncodeBuffers& b, bool draining) {
       }
       videoFifo_.Cond().wait_for(lock, kEncodeFifoWait);
     }
-    videoFifo_.Read(b.picture.data());
+    slot = videoFifo_.TakeOldest();
   }
-  videoFifo_.Cond().notify_all();
 
+  // Encoded from the slot itself: a counted reference, so the encoder does
+  // not copy it either; the slot is released when the encoder lets go.
   AVFrame* frame = b.frame.get();
-  av_image_fill_arrays(frame->data, frame->linesize, b.picture.data(), AV_PIX_FMT_YUV420P,
-                       videoWidth_, videoHeight_, 1);
+  frame->buf[0] = av_buffer_create(slot, static_cast<size_t>(videoFifo_.PictureSize()),
+                                   ReleaseSlot, &videoFifo_, 0);
+  if (!frame->buf[0]) {
+    videoFifo_.Release();
+    return false;
+  }
+  av_image_fill_arrays(frame->data, frame->linesize, slot, AV_PIX_FMT_YUV420P, videoWidth_,
+                       videoHeight_, 1);
   frame->format = AV_PIX_FMT_YUV420P;
   frame->width = videoWidth_;
   frame->height = videoHeight_;
   frame->pts = frameIndex_;
   EncodeVideo(frame);
+  av_frame_unref(frame);
   ++frameIndex_;
   return true;
 }

@@ -40,6 +40,7 @@ bool ScreenGrabber::Setup(int x, int y, int width, int height) {
   y_ = y;
   width_ = width;
   height_ = height;
+  if (!screen_->WatchChanges()) LOG(INFO) << "screen grabber: no XDamage, every picture is grabbed";
   const platform::ScreenSize size = screen_->Size();
   screenWidth_ = size.width;
   screenHeight_ = size.height;

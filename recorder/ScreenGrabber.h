@@ -38,6 +38,9 @@ class ScreenGrabber {
   int HeaderBytes() const { return headerBytes_; }
   int PictureBytes() const { return pictureBytes_; }
 
+  // Whether the rectangle at the current position may have changed since
+  // the last call (XDamage; always true without it).
+  bool Changed() { return screen_->ChangedSince(x_, y_, width_, height_); }
   // Grabs the rectangle at the current position. False on an X error.
   bool Grab();
   // The last grab, top-down BGRX rows of Stride() bytes.

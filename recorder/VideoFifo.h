@@ -1,14 +1,17 @@
 #pragma once
-// FIFO of whole converted pictures (yuv420p planes back to back) between the
-// decode thread (only writer) and the encode thread (only reader). Every
-// access is made under Lock(); each side wakes the other after its access.
+// FIFO of whole converted pictures (yuv420p planes back to back, 64-byte
+// aligned) between the decode thread (only writer) and the encode thread
+// (only reader). Pictures are written and read in place: the writer
+// converts straight into a free slot and commits it; the reader encodes
+// from the oldest slot and releases it when the encoder lets go of it. Slot
+// bookkeeping is made under Lock(); each side wakes the other after it.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <atomic>
+#include <memory>
 #include <mutex>
-
-struct AVFifo;
+#include <vector>
 
 namespace kal {
 
@@ -20,8 +23,8 @@ class VideoFifo {
   VideoFifo& operator=(const VideoFifo&) = delete;
 
   // Room for `pictures` pictures of width x height; on failure retried with
-  // 4 fewer, giving up at 2 or fewer. Logs the sizes. Owner thread only,
-  // while no worker runs.
+  // 4 fewer, giving up at 2 or fewer. Owner thread only, while no worker
+  // runs.
   bool Allocate(int width, int height, int pictures = 34);
   void Free();
 
@@ -29,10 +32,19 @@ class VideoFifo {
   std::condition_variable& Cond() { return cond_; }
 
   // The following need Lock() held.
-  bool HasRoom() const;
-  bool HasPicture() const;
-  void Write(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v);
-  void Read(std::uint8_t* picture);
+  bool HasRoom() const { return count_ < capacity_; }
+  bool HasPicture() const { return count_ > reading_; }
+  // Writer: the free slot to fill (HasRoom() must be true), then Commit()
+  // once it is filled. The slot is the writer's alone until then.
+  std::uint8_t* FreeSlot() { return Slot(head_ + count_); }
+  void Commit();
+  // Reader: the oldest picture not yet taken (HasPicture() must be true).
+  // It stays the reader's until Release().
+  std::uint8_t* TakeOldest();
+
+  // Reader: gives back the oldest taken picture. Takes Lock() itself and
+  // wakes the writer; not to be called with Lock() held.
+  void Release();
 
   int PictureSize() const { return pictureSize_; }
   int Capacity() const { return capacity_; }
@@ -40,13 +52,18 @@ class VideoFifo {
   int Depth() const { return depth_; }
 
  private:
+  std::uint8_t* Slot(int index) { return slots_[static_cast<std::size_t>(index % capacity_)].get(); }
+  struct AvFree {
+    void operator()(std::uint8_t* p) const;
+  };
   std::mutex lock_;
   std::condition_variable cond_;
-  AVFifo* fifo_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
+  std::vector<std::unique_ptr<std::uint8_t, AvFree>> slots_;
   int pictureSize_ = 0;
   int capacity_ = 0;
+  int head_ = 0;     // oldest picture
+  int count_ = 0;    // pictures committed and not released
+  int reading_ = 0;  // of them, taken by the reader
   std::atomic<int> depth_{0};
 };
 

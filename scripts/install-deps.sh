@@ -9,10 +9,10 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libavfilter-dev libavdevice-dev
   libswscale-dev libswresample-dev ffmpeg
   libsdl2-dev
-  libwebrtc-audio-processing-dev
+  libwebrtc-audio-processing-dev libyuv-dev
   libcurl4-openssl-dev libjsoncpp-dev libcpp-httplib-dev
   libgoogle-glog-dev libgflags-dev
-  libx11-dev libxext-dev libxfixes-dev libxi-dev libxtst-dev libxrandr-dev
+  libx11-dev libxext-dev libxfixes-dev libxi-dev libxtst-dev libxrandr-dev libxdamage-dev
   libpulse-dev
   libgtest-dev libgmock-dev googletest
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool pulseaudio pulseaudio-utils imagemagick x11-utils time

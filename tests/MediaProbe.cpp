@@ -120,6 +120,8 @@ MediaInfo ProbeFile(const std::string& path, bool decode) {
     s.width = st->codecpar->width;
     s.height = st->codecpar->height;
     s.hasExtradata = st->codecpar->extradata_size > 0;
+    s.colorRange = st->codecpar->color_range;
+    s.colorSpace = st->codecpar->color_space;
     info.streams.push_back(s);
     decoders.push_back(decode ? OpenDecoder(st) : nullptr);
   }
@@ -172,6 +174,13 @@ std::vector<RgbPicture> DecodePictures(const std::string& path,
       sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format),
                                  f->width, f->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr,
                                  nullptr, nullptr);
+      // As a player shows it: by the stream's matrix and range; untagged HD
+      // taken as BT.709, as most players guess.
+      const bool bt709 = f->colorspace == AVCOL_SPC_BT709 ||
+                         (f->colorspace == AVCOL_SPC_UNSPECIFIED && f->height >= 720);
+      sws_setColorspaceDetails(sws, sws_getCoefficients(bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601),
+                               f->color_range == AVCOL_RANGE_JPEG,
+                               sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
       uint8_t* dst[1] = {pic.rgb.data()};
       int dstStride[1] = {f->width * 3};
       sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);

@@ -20,6 +20,9 @@ struct StreamInfo {
   int width = 0;
   int height = 0;
   bool hasExtradata = false;
+  // The colour description the stream carries (what a player goes by).
+  AVColorRange colorRange = AVCOL_RANGE_UNSPECIFIED;
+  AVColorSpace colorSpace = AVCOL_SPC_UNSPECIFIED;
   std::vector<std::int64_t> pts;  // of every packet, in file order
   double duration = 0;            // seconds from the first pts to the end of the last packet
   std::int64_t framesDecoded = 0;

@@ -158,6 +158,9 @@ TEST_P(ContainerTest, PlaysBackWithOneH264AndOneAacStream) {
   EXPECT_NEAR(static_cast<double>(video->framesDecoded), 48.0, 2.0);
   EXPECT_EQ(video->decodeErrors, 0);
   EXPECT_EQ(audio->decodeErrors, 0);
+  // One matrix and range, said in the stream: players need not guess.
+  EXPECT_EQ(video->colorRange, AVCOL_RANGE_MPEG);
+  EXPECT_EQ(video->colorSpace, AVCOL_SPC_SMPTE170M);
   EXPECT_GT(audio->framesDecoded, 80);
   EXPECT_NEAR(audio->duration, video->duration, 0.1);
   if (c.crf) {
@@ -208,6 +211,24 @@ TEST_F(RecorderTest, RegionRecordingShowsTheScreenAtItsPlace) {
   EXPECT_LT(green.r, 60);
   const auto black = pic.At(300, 300);
   EXPECT_LT(black.r + black.g + black.b, 60);
+}
+
+// Colours as a player shows them (the stream's matrix and range) stay
+// within 3 levels of the screen's.
+TEST_F(RecorderTest, ColoursStayWithinThreeLevels) {
+  const std::uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF,
+                                   0x808080, 0xFF8000, 0x20A0C0, 0x000000};
+  for (int i = 0; i < 8; ++i) screen.Fill(100 + i * 120, 100, 100, 100, colours[i]);
+  const std::string file = Record("mp4", 600ms);
+  const auto pics = kaltest::DecodePictures(file, [](int i) { return i == 3; });
+  ASSERT_EQ(pics.size(), 1u);
+  for (int i = 0; i < 8; ++i) {
+    const auto px = pics[0].At(150 + i * 120, 150);
+    const int r = colours[i] >> 16, g = (colours[i] >> 8) & 0xFF, b = colours[i] & 0xFF;
+    EXPECT_NEAR(px.r, r, 3) << std::hex << colours[i];
+    EXPECT_NEAR(px.g, g, 3) << std::hex << colours[i];
+    EXPECT_NEAR(px.b, b, 3) << std::hex << colours[i];
+  }
 }
 
 TEST_F(RecorderTest, FollowWindowStaysInsideTheScreenAroundTheCursor) {
