@@ -224,6 +224,10 @@ int Record(const std::vector<std::string>& args) {
   const kal::RecorderStats s = rec.Stats();
   if (o.stats && s.firstPictureMicros >= 0)
     std::fprintf(stderr, "first picture %.0f ms after the start\n", s.firstPictureMicros / 1000.0);
+  if (o.stats)
+    std::fprintf(stderr, "still screen: %lld of %lld pictures repeated without a grab\n",
+                 static_cast<long long>(s.picturesRepeated),
+                 static_cast<long long>(s.picturesGrabbed));
   std::printf("frames=%lld dropped=%lld seconds=%.2f file=%s\n",
               static_cast<long long>(s.picturesEncoded), static_cast<long long>(s.picturesDropped),
               running, rec.FilePath().c_str());

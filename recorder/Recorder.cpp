@@ -67,6 +67,7 @@ void Recorder::ResetSession() {
   fileCreated_ = false;
   picturesGrabbed_ = 0;
   picturesDropped_ = 0;
+  picturesRepeated_ = 0;
   picturesEncoded_ = 0;
   audioFramesEncoded_ = 0;
   firstRunAt_ = 0;
@@ -336,6 +337,7 @@ RecorderStats Recorder::Stats() const {
   RecorderStats s;
   s.picturesGrabbed = picturesGrabbed_;
   s.picturesDropped = picturesDropped_;
+  s.picturesRepeated = picturesRepeated_;
   s.picturesEncoded = picturesEncoded_;
   s.audioFramesEncoded = audioFramesEncoded_;
   s.firstPictureMicros = firstPictureMicros_;

@@ -257,6 +257,7 @@ class Recorder {
   // Statistics.
   std::atomic<std::int64_t> picturesGrabbed_{0};
   std::atomic<std::int64_t> picturesDropped_{0};
+  std::atomic<std::int64_t> picturesRepeated_{0};
   std::atomic<std::int64_t> picturesEncoded_{0};
   std::atomic<std::int64_t> audioFramesEncoded_{0};
   std::atomic<std::int64_t> firstRunAt_{0};  // microseconds, monotonic; 0 before Run

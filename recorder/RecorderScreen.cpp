@@ -186,6 +186,7 @@ void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorSta
       SameAsLast(cursor, effects, settings_.mouseEffectClickCheck != 0)) {
     clock.CountGrab();
     ++picturesGrabbed_;
+    ++picturesRepeated_;
     QueuePicture(MakePacket());  // empty: the last picture again
     return;
   }

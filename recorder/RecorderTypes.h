@@ -45,6 +45,7 @@ class MessagePoster {
 struct RecorderStats {
   std::int64_t picturesGrabbed = 0;
   std::int64_t picturesDropped = 0;
+  std::int64_t picturesRepeated = 0;  // of those grabbed: the still screen's last picture again
   std::int64_t picturesEncoded = 0;
   std::int64_t audioFramesEncoded = 0;
   std::int64_t firstPictureMicros = -1;  // from the first Run to the first grab

@@ -276,6 +276,39 @@ TEST_F(RecorderTest, CursorAndHighlightAreDrawnAroundThePointer) {
   EXPECT_LT(outside.b, 15);
 }
 
+// A still screen is not grabbed again, yet the file keeps its rate, the
+// cursor still moves in it and a change still shows.
+TEST_F(RecorderTest, StillScreenRepeatsItsPictureWhileTheCursorMoves) {
+  kal::cfg::Write(kal::cfg::kMouseCheck, 1);
+  screen.SetSolidCursor(8, 0xFFFFFF);
+  screen.WarpPointer(300, 300);
+  ASSERT_EQ(rec.Start("still.mkv", dir.path(), "mkv", 24, 1), 0);
+  rec.Run();
+  std::this_thread::sleep_for(700ms);
+  screen.WarpPointer(900, 600);
+  std::this_thread::sleep_for(700ms);
+  screen.Fill(100, 100, 60, 60, 0xFF0000);
+  std::this_thread::sleep_for(600ms);
+  rec.Stop();
+  ASSERT_TRUE(rec.WaitFinished(10s));
+  const kal::RecorderStats stats = rec.Stats();
+  EXPECT_GT(stats.picturesRepeated, stats.picturesGrabbed / 2) << "the still screen was grabbed";
+
+  const auto pics = kaltest::DecodePictures(dir / "still.mkv", [](int) { return true; });
+  EXPECT_NEAR(static_cast<double>(pics.size()), 2.0 * 24, 4.0) << "a constant rate";
+  ASSERT_GT(pics.size(), 40u);
+  const auto white = [](const kaltest::RgbPicture& p, int x, int y) {
+    const auto px = p.At(x, y);
+    return px.r + px.g + px.b > 600;
+  };
+  EXPECT_TRUE(white(pics[8], 304, 304));
+  EXPECT_FALSE(white(pics[8], 904, 604));
+  EXPECT_TRUE(white(pics[30], 904, 604)) << "the cursor moved on a still screen";
+  EXPECT_FALSE(white(pics[30], 304, 304));
+  EXPECT_GT(pics.back().At(130, 130).r, 200) << "a change shows";
+  EXPECT_LT(pics[30].At(130, 130).r, 40);
+}
+
 TEST_F(RecorderTest, ClickRippleGrowsAroundTheClickInItsColour) {
   kal::cfg::Write(kal::cfg::kMouseEffectClickCheck, 1);
   kal::cfg::Write(kal::cfg::kMouseClickLeftColor, "255");  // red
