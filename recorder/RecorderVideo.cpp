@@ -129,8 +129,14 @@ void Recorder::VideoDecodeThread() {
       RepeatIntoFifo();  // the screen did not change
       continue;
     }
-    int ret = avcodec_send_packet(videoDecoder_.get(), packet.get());
-    if (ret >= 0) ret = avcodec_receive_frame(videoDecoder_.get(), decoded.get());
+    // Screen pictures are bitmaps of our own making, used where they lie;
+    // a camera's go through its decoder.
+    int ret = 0;
+    if (settings_.videoSource == 1 ||
+        !ScreenGrabber::WrapPicture(packet.get(), videoWidth_, videoHeight_, decoded.get())) {
+      ret = avcodec_send_packet(videoDecoder_.get(), packet.get());
+      if (ret >= 0) ret = avcodec_receive_frame(videoDecoder_.get(), decoded.get());
+    }
     if (ret < 0) {
       Trace("err: %s\n", AvError(ret).c_str());
       LOG(ERROR) << "decode error";

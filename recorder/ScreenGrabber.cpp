@@ -158,4 +158,20 @@ bool ScreenGrabber::BuildPacket(AVPacket* packet) {
   return true;
 }
 
+bool ScreenGrabber::WrapPicture(const AVPacket* packet, int width, int height, AVFrame* frame) {
+  const std::size_t stride = static_cast<std::size_t>(width) * 4;
+  if (!packet->buf || packet->size != kBmpHeaderBytes + static_cast<int>(stride) * height ||
+      packet->data[0] != 'B' || packet->data[1] != 'M')
+    return false;
+  frame->buf[0] = av_buffer_ref(packet->buf);
+  if (!frame->buf[0]) return false;
+  // Bottom-up rows: the top row is the last one.
+  frame->data[0] = packet->data + kBmpHeaderBytes + stride * static_cast<std::size_t>(height - 1);
+  frame->linesize[0] = -static_cast<int>(stride);
+  frame->format = AV_PIX_FMT_BGR0;
+  frame->width = width;
+  frame->height = height;
+  return true;
+}
+
 }  // namespace kal

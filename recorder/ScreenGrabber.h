@@ -56,6 +56,10 @@ class ScreenGrabber {
   // Fills `packet` with the bitmap file of the last grab. The buffer comes
   // from a pool, so steady recording allocates nothing per picture.
   bool BuildPacket(AVPacket* packet);
+  // The picture of a packet BuildPacket made, as a width x height BGR0
+  // frame that shares the packet's buffer (no decoder, no copy). False when
+  // the packet is not such a bitmap.
+  static bool WrapPicture(const AVPacket* packet, int width, int height, AVFrame* frame);
 
  private:
   std::unique_ptr<platform::X11Screen> screen_;
