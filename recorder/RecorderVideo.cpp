@@ -197,13 +197,15 @@ bool Recorder::ConvertIntoFifo(const AVFrame* picture) {
   return true;
 }
 
-// The last picture again. Its slot is never the free one (the FIFO holds
-// more than one), and only this thread writes slots.
+// The last picture again. Only this thread writes slots, so the last one
+// still holds it; when the encoder is done with it, it is the very slot
+// handed out again and nothing needs copying.
 void Recorder::RepeatIntoFifo() {
   if (!lastSlot_) return;
   std::uint8_t* slot = WaitForFreeSlot();
   if (!slot) return;
-  std::memcpy(slot, lastSlot_, static_cast<std::size_t>(videoFifo_.PictureSize()));
+  if (slot != lastSlot_)
+    std::memcpy(slot, lastSlot_, static_cast<std::size_t>(videoFifo_.PictureSize()));
   CommitSlot(slot);
 }
 

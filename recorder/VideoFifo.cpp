@@ -13,47 +13,58 @@ void VideoFifo::AvFree::operator()(std::uint8_t* p) const { av_free(p); }
 
 bool VideoFifo::Allocate(int width, int height, int pictures) {
   Free();
+  std::lock_guard<std::mutex> lock(lock_);
   pictureSize_ = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, width, height, 1);
-  if (pictureSize_ <= 0) return false;
-  for (int count = pictures; count > 2; count -= 4) {
-    slots_.clear();
-    for (int i = 0; i < count; ++i) {
-      auto* slot = static_cast<std::uint8_t*>(av_malloc(static_cast<size_t>(pictureSize_)));
-      if (!slot) break;
-      slots_.emplace_back(slot);
-    }
-    if (static_cast<int>(slots_.size()) == count) {
-      capacity_ = count;
-      LOG(INFO) << "video fifo: " << count << " pictures of " << width << "x" << height << ", "
-                << pictureSize_ << " bytes each";
-      return true;
-    }
-    LOG(ERROR) << "video fifo: no room for " << count << " pictures";
-  }
-  slots_.clear();
-  return false;
+  if (pictureSize_ <= 0 || pictures < 3) return false;
+  slots_.resize(static_cast<std::size_t>(pictures));
+  for (int i = pictures; i-- > 0;) free_.push_back(i);
+  capacity_ = pictures;
+  LOG(INFO) << "video fifo: up to " << pictures << " pictures of " << width << "x" << height
+            << ", " << pictureSize_ << " bytes each";
+  return true;
 }
 
 void VideoFifo::Free() {
   std::lock_guard<std::mutex> lock(lock_);
   slots_.clear();
-  capacity_ = head_ = count_ = reading_ = 0;
+  free_.clear();
+  order_.clear();
+  capacity_ = reading_ = 0;
+  writing_ = -1;
   depth_ = 0;
 }
 
+std::uint8_t* VideoFifo::FreeSlot() {
+  const int index = free_.back();
+  auto& slot = slots_[static_cast<std::size_t>(index)];
+  if (!slot) {
+    slot.reset(static_cast<std::uint8_t*>(av_malloc(static_cast<size_t>(pictureSize_))));
+    if (!slot) {
+      LOG(ERROR) << "video fifo: no memory for another picture";
+      return nullptr;
+    }
+  }
+  free_.pop_back();
+  writing_ = index;
+  return slot.get();
+}
+
 void VideoFifo::Commit() {
-  ++count_;
+  order_.push_back(writing_);
+  writing_ = -1;
   ++depth_;
 }
 
-std::uint8_t* VideoFifo::TakeOldest() { return Slot(head_ + reading_++); }
+std::uint8_t* VideoFifo::TakeOldest() {
+  return slots_[static_cast<std::size_t>(order_[static_cast<std::size_t>(reading_++)])].get();
+}
 
 void VideoFifo::Release() {
   {
     std::lock_guard<std::mutex> lock(lock_);
     if (reading_ == 0) return;
-    head_ = (head_ + 1) % capacity_;
-    --count_;
+    free_.push_back(order_.front());
+    order_.pop_front();
     --reading_;
     --depth_;
   }

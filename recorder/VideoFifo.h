@@ -5,10 +5,14 @@
 // converts straight into a free slot and commits it; the reader encodes
 // from the oldest slot and releases it when the encoder lets go of it. Slot
 // bookkeeping is made under Lock(); each side wakes the other after it.
+// Slots are allocated when first needed and the most recently freed one is
+// used next, so memory follows the backlog that really occurs, not the
+// bound.
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -22,9 +26,8 @@ class VideoFifo {
   VideoFifo(const VideoFifo&) = delete;
   VideoFifo& operator=(const VideoFifo&) = delete;
 
-  // Room for `pictures` pictures of width x height; on failure retried with
-  // 4 fewer, giving up at 2 or fewer. Owner thread only, while no worker
-  // runs.
+  // Room for up to `pictures` pictures of width x height, each allocated
+  // when first needed. Owner thread only, while no worker runs.
   bool Allocate(int width, int height, int pictures = 34);
   void Free();
 
@@ -32,11 +35,12 @@ class VideoFifo {
   std::condition_variable& Cond() { return cond_; }
 
   // The following need Lock() held.
-  bool HasRoom() const { return count_ < capacity_; }
-  bool HasPicture() const { return count_ > reading_; }
-  // Writer: the free slot to fill (HasRoom() must be true), then Commit()
-  // once it is filled. The slot is the writer's alone until then.
-  std::uint8_t* FreeSlot() { return Slot(head_ + count_); }
+  bool HasRoom() const { return !free_.empty(); }
+  bool HasPicture() const { return static_cast<int>(order_.size()) > reading_; }
+  // Writer: the free slot to fill (HasRoom() must be true; nullptr when it
+  // cannot be allocated), then Commit() once it is filled. The slot is the
+  // writer's alone until then.
+  std::uint8_t* FreeSlot();
   void Commit();
   // Reader: the oldest picture not yet taken (HasPicture() must be true).
   // It stays the reader's until Release().
@@ -52,7 +56,6 @@ class VideoFifo {
   int Depth() const { return depth_; }
 
  private:
-  std::uint8_t* Slot(int index) { return slots_[static_cast<std::size_t>(index % capacity_)].get(); }
   struct AvFree {
     void operator()(std::uint8_t* p) const;
   };
@@ -61,9 +64,10 @@ class VideoFifo {
   std::vector<std::unique_ptr<std::uint8_t, AvFree>> slots_;
   int pictureSize_ = 0;
   int capacity_ = 0;
-  int head_ = 0;     // oldest picture
-  int count_ = 0;    // pictures committed and not released
-  int reading_ = 0;  // of them, taken by the reader
+  std::vector<int> free_;   // slots to write, the next one last
+  std::deque<int> order_;   // committed slots, oldest first
+  int writing_ = -1;        // the slot the writer fills
+  int reading_ = 0;         // committed slots taken by the reader, from the front
   std::atomic<int> depth_{0};
 };
 
