@@ -96,8 +96,10 @@ int Recorder::SetupOutput() {
   c->qmin = 10;
   c->qmax = 51;
   c->qcompress = 0.6f;
-  c->thread_count = 4;
-  c->thread_type = FF_THREAD_FRAME;
+  // x264 picks its threads (sliced under zerolatency, one per core), as
+  // ffmpeg does: frame threads would each hold whole pictures, which at
+  // 2160p costs hundreds of MB.
+  c->thread_count = 0;
 
   AVDictionary* options = nullptr;
   av_dict_set(&options, "preset", "ultrafast", 0);
