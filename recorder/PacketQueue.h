@@ -1,8 +1,12 @@
 #pragma once
-// Double-ended queue of owned FFmpeg packets under its own lock. Producers
-// enforce their own limits (34 in the engine); the queue never blocks.
+// Queue of owned FFmpeg packets from a reader thread to the decode thread.
+// It owns its synchronisation: a bound (a push beyond it is refused, and the
+// caller counts the picture dropped), a wait for data with a time-out, and
+// Finish(), after which waiters wake at once and take what is left.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 
@@ -12,21 +16,31 @@ namespace kal {
 
 class PacketQueue {
  public:
-  PacketQueue() = default;
-  ~PacketQueue() { Clear(); }
+  explicit PacketQueue(int bound = 34) : bound_(bound) {}
+  ~PacketQueue() { Reset(); }
   PacketQueue(const PacketQueue&) = delete;
   PacketQueue& operator=(const PacketQueue&) = delete;
 
-  void PushBack(PacketPtr packet);
-  PacketPtr PopFront();  // null when empty
-  // Lock-free read for limits and statistics.
+  // False, with the packet freed, when the queue holds its bound.
+  bool TryPush(PacketPtr packet);
+  // The oldest packet, waiting up to `wait` for one; nullptr when none came,
+  // at once when the queue is empty and finished.
+  PacketPtr Pop(std::chrono::milliseconds wait);
+  // No more packets will come: every waiter wakes.
+  void Finish();
+  bool Finished() const { return finished_.load(); }
+  // Empty and open again, for a new session.
+  void Reset();
+  // Lock-free read for statistics.
   int Size() const { return size_.load(std::memory_order_relaxed); }
-  void Clear();  // frees every packet
 
  private:
+  const int bound_;
   std::mutex lock_;
+  std::condition_variable cond_;
   std::deque<PacketPtr> packets_;
   std::atomic<int> size_{0};
+  std::atomic<bool> finished_{false};
 };
 
 }  // namespace kal

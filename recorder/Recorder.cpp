@@ -46,7 +46,6 @@ void Recorder::ResetSession() {
   audioSamplesIn_ = 0;
   stopRequested_ = false;
   capturing_ = false;
-  readerDone_ = false;
   decodeDone_ = false;
   encodeDone_ = false;
   videoReady_ = false;
@@ -72,7 +71,7 @@ void Recorder::ResetSession() {
   audioFramesEncoded_ = 0;
   firstRunAt_ = 0;
   firstPictureMicros_ = -1;
-  packetQueue_.Clear();
+  packetQueue_.Reset();
   state_ = kIdle;
   const platform::ScreenSize screen = platform::QueryScreenSize();
   screenWidth_ = screen.width;
@@ -275,7 +274,7 @@ void Recorder::FreeSession() {
   watermarkFormat_ = AV_PIX_FMT_NONE;
   videoInput_.reset();
   mixSpeaker_ = mixMic_ = mixSink_ = nullptr;
-  packetQueue_.Clear();
+  packetQueue_.Reset();
   grabber_.Release();
 }
 

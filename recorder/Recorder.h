@@ -195,14 +195,13 @@ class Recorder {
   CodecContextPtr audioEncoder_;
   AVStream* audioStream_ = nullptr;
   PictureConverter converter_;
-  PacketQueue packetQueue_;
+  PacketQueue packetQueue_{34};  // readers drop pictures rather than queue more
   ScreenGrabber grabber_;
 
   // Run state shared by the threads.
   std::int64_t frameIndex_ = 0;
   std::atomic<bool> stopRequested_{false};
   std::atomic<bool> capturing_{false};
-  std::atomic<bool> readerDone_{false};
   std::atomic<bool> decodeDone_{false};
   std::atomic<bool> encodeDone_{false};
   std::atomic<bool> videoReady_{false};

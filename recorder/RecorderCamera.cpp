@@ -14,7 +14,6 @@ extern "C" {
 
 namespace kal {
 
-constexpr int kCameraQueueLimit = 34;
 constexpr std::chrono::milliseconds kCameraGateWait{400};
 constexpr std::chrono::milliseconds kCameraQueueFullPause{100};
 
@@ -92,16 +91,14 @@ void Recorder::CameraReadThread() {
       break;
     }
     ++picturesGrabbed_;
-    if (packetQueue_.Size() < kCameraQueueLimit) {
-      packetQueue_.PushBack(std::move(packet));
-    } else {
+    if (!packetQueue_.TryPush(std::move(packet))) {
       LOG(ERROR) << "video queue size: " << packetQueue_.Size();
       ++picturesDropped_;
       std::this_thread::sleep_for(kCameraQueueFullPause);
     }
   }
   Trace("%s\n", "video camera thread exit");
-  readerDone_ = true;
+  packetQueue_.Finish();
 }
 
 }  // namespace kal

@@ -19,8 +19,6 @@ extern "C" {
 
 namespace kal {
 
-// The reader drops pictures rather than queue more than this.
-constexpr int kPacketQueueLimit = 34;
 constexpr std::chrono::milliseconds kReadGateWait{400};
 
 // What the reader knows of the cursor between pictures.
@@ -163,7 +161,7 @@ void Recorder::ScreenReadThread() {
   LOG(ERROR) << "diff frames: "
              << static_cast<std::int64_t>(running / 1000000.0 * frameRate_ - clock.Grabbed());
   Trace("%s\n", "video read thread exit");
-  readerDone_ = true;
+  packetQueue_.Finish();
 }
 
 void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorState& cursor) {
@@ -220,13 +218,9 @@ void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorSta
 // Queues a picture for the decode thread, or counts it dropped when the
 // queue is full.
 void Recorder::QueuePicture(PacketPtr packet) {
-  if (!packet) return;
-  if (packetQueue_.Size() >= kPacketQueueLimit) {
-    LOG(ERROR) << "video queue size: " << packetQueue_.Size();
-    ++picturesDropped_;
-    return;
-  }
-  packetQueue_.PushBack(std::move(packet));
+  if (!packet || packetQueue_.TryPush(std::move(packet))) return;
+  LOG(ERROR) << "video queue size: " << packetQueue_.Size();
+  ++picturesDropped_;
 }
 
 }  // namespace kal

@@ -20,9 +20,8 @@ namespace kal {
 constexpr std::chrono::milliseconds kFifoWait{400};
 constexpr std::chrono::milliseconds kEncodeFifoWait{10};
 constexpr std::chrono::milliseconds kEncodeGateWait{400};
-// Empty queue: the decode thread looks again after this long. Shorter than
-// a picture interval, so pictures do not pile up behind it.
-constexpr std::chrono::milliseconds kQueuePoll{10};
+// The decode thread's longest wait for a picture; a stop wakes it sooner.
+constexpr std::chrono::milliseconds kQueueWait{400};
 
 struct Recorder::EncodeBuffers {
   FramePtr frame = MakeFrame();
@@ -120,11 +119,10 @@ void Recorder::VideoDecodeThread() {
   FramePtr decoded = MakeFrame();
   FramePtr filtered = MakeFrame();
   for (;;) {
-    PacketPtr packet = packetQueue_.PopFront();
+    PacketPtr packet = packetQueue_.Pop(kQueueWait);
     if (!packet) {
       // After a stop, what the reader queued is still decoded.
-      if (stopRequested_ && readerDone_) break;
-      std::this_thread::sleep_for(kQueuePoll);
+      if (packetQueue_.Finished()) break;
       continue;
     }
     if (packet->size == 0) {

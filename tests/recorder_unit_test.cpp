@@ -3,13 +3,17 @@
 
 #include <QImage>
 
+#include <thread>
+
 #include <gtest/gtest.h>
+
 
 #include "recorder/CaptureGeometry.h"
 #include "recorder/ClickFlags.h"
 #include "recorder/CursorEffects.h"
 #include "recorder/MediaDuration.h"
 #include "recorder/PacingClock.h"
+#include "recorder/PacketQueue.h"
 #include "recorder/PixelConvert.h"
 #include "recorder/SoundTimeline.h"
 
@@ -41,6 +45,31 @@ struct FakeReader {
     clock.PauseResume();
   }
 };
+
+TEST(PacketQueueTest, HoldsItsBoundAndFinishWakesTheWaiterWithWhatIsLeft) {
+  kal::PacketQueue queue(2);
+  EXPECT_TRUE(queue.TryPush(kal::MakePacket()));
+  EXPECT_TRUE(queue.TryPush(kal::MakePacket()));
+  EXPECT_FALSE(queue.TryPush(kal::MakePacket())) << "beyond the bound";
+  EXPECT_EQ(queue.Size(), 2);
+  EXPECT_NE(queue.Pop(std::chrono::milliseconds(0)), nullptr);
+
+  // A waiter on an empty queue wakes when it is finished, and first takes
+  // what is left.
+  EXPECT_NE(queue.Pop(std::chrono::milliseconds(0)), nullptr);
+  std::thread finisher([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    queue.Finish();
+  });
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(queue.Pop(std::chrono::seconds(10)), nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
+  finisher.join();
+  EXPECT_TRUE(queue.Finished());
+  queue.Reset();
+  EXPECT_FALSE(queue.Finished());
+  EXPECT_EQ(queue.Pop(std::chrono::milliseconds(1)), nullptr) << "a wait that times out";
+}
 
 TEST(PacingClockTest, PictureCountFollowsRunningTimeAcrossPauses) {
   FakeReader r(24);
