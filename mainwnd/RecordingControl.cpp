@@ -283,6 +283,8 @@ void RecordingControl::ShowFailure(std::uintptr_t kind) {
       kind == kFailureDiskFull ? QString("磁盘空间已满，录制已停止。已录制的内容已保存。")
       : kind == kFailureFinish
           ? QString("录制文件未能完成保存，已录制的内容保留在未完成的文件中。\n(%1)").arg(failure)
+      : kind == kFailureInternal
+          ? QString("录制出错，录制已停止。已录制的内容已保存。\n(%1)").arg(failure)
           : QString("录制文件无法写入，录制已停止。已录制的内容已保存。\n(%1)").arg(failure);
   ui::PromptBoxDialog box(host_.Window(), text);
   box.ShowModal();

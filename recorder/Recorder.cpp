@@ -104,12 +104,12 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
   ++session_;
   settings_ = ReadSessionSettings();
 
-  if (settings_.videoSource != 1 && (screenWidth_ <= 0 || screenHeight_ <= 0)) {
+  if (settings_.videoSource != VideoSource::kCamera && (screenWidth_ <= 0 || screenHeight_ <= 0)) {
     LOG(ERROR) << "no X display to record";
     LOG(ERROR) << "视频参数初始化失败";
     return -1;
   }
-  int ret = settings_.videoSource == 1 ? SetupCameraSource() : SetupScreenSource();
+  int ret = settings_.videoSource == VideoSource::kCamera ? SetupCameraSource() : SetupScreenSource();
   if (ret != 0) {
     LOG(ERROR) << "视频参数初始化失败";
     FreeSession();
@@ -117,7 +117,7 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
   }
   // A watermark that cannot be drawn fails the start rather than leaving
   // the decode thread without its graph.
-  if (settings_.watermarkType != 0 && BuildWatermarkGraph(videoDecoder_->pix_fmt) != 0) {
+  if (settings_.watermark != WatermarkKind::kNone && BuildWatermarkGraph(videoDecoder_->pix_fmt) != 0) {
     FreeSession();
     return -1;
   }
@@ -134,7 +134,7 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
     return ret;
   }
   if (audioMuted_) audioReady_ = true;
-  if (!audioMuted_ && settings_.voiceSource == 0 && BuildMixGraph() != 0) {
+  if (!audioMuted_ && settings_.voiceSource == VoiceSource::kBoth && BuildMixGraph() != 0) {
     LOG(ERROR) << "混音参数初始化失败";
     FreeSession();
     DiscardFile();
@@ -151,16 +151,58 @@ void Recorder::StartThreads() {
     finished_ = false;
   }
   workers_.clear();
-  workers_.emplace_back(settings_.videoSource == 1 ? &Recorder::CameraReadThread
-                                         : &Recorder::ScreenReadThread,
-                        this);
-  if (!audioMuted_ && (settings_.voiceSource == 0 || settings_.voiceSource == 1))
-    workers_.emplace_back(&Recorder::MicrophoneCapture, this);
-  if (!audioMuted_ && (settings_.voiceSource == 0 || settings_.voiceSource == 2))
-    workers_.emplace_back(&Recorder::SpeakerCapture, this);
-  workers_.emplace_back(&Recorder::VideoDecodeThread, this);
-  workers_.emplace_back(&Recorder::EncodeThread, this);
+  const bool camera = settings_.videoSource == VideoSource::kCamera;
+  workers_.emplace_back(&Recorder::Worker, this, camera ? "camera" : "screen",
+                        camera ? &Recorder::CameraReadThread : &Recorder::ScreenReadThread,
+                        &Recorder::ReaderEnded);
+  if (!audioMuted_ && WantsMicrophone(settings_.voiceSource))
+    workers_.emplace_back(&Recorder::Worker, this, "microphone", &Recorder::MicrophoneCapture,
+                          &Recorder::MicrophoneEnded);
+  if (!audioMuted_ && WantsSystemSound(settings_.voiceSource))
+    workers_.emplace_back(&Recorder::Worker, this, "system sound", &Recorder::SpeakerCapture,
+                          &Recorder::SpeakerEnded);
+  workers_.emplace_back(&Recorder::Worker, this, "picture converter", &Recorder::VideoDecodeThread,
+                        &Recorder::DecodeEnded);
+  workers_.emplace_back(&Recorder::Worker, this, "encoder", &Recorder::EncodeThread,
+                        &Recorder::EncodeEnded);
   finisher_ = std::thread(&Recorder::FinishThread, this);
+}
+
+// What a worker throws ends it as its own end would (`ended` sets what the
+// others wait for), stops the recording and is reported, instead of ending
+// the process.
+void Recorder::Worker(const char* name, void (Recorder::*body)(), void (Recorder::*ended)()) {
+  std::string what;
+  try {
+    (this->*body)();
+    return;
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+    what = "unknown error";
+  }
+  (this->*ended)();
+  Stop();
+  SetFailure(kFailureInternal, std::string("the ") + name + " failed: " + what);
+}
+
+void Recorder::ReaderEnded() { packetQueue_.Finish(); }
+
+void Recorder::MicrophoneEnded() {
+  micDone_ = true;
+  micFifoCond_.notify_all();
+}
+
+void Recorder::SpeakerEnded() { speakerDone_ = true; }
+
+void Recorder::DecodeEnded() {
+  decodeDone_ = true;
+  videoFifo_.Cond().notify_all();
+}
+
+void Recorder::EncodeEnded() {
+  encodeDone_ = true;
+  videoFifo_.Cond().notify_all();
 }
 
 int Recorder::Run() {

@@ -104,6 +104,13 @@ class Recorder {
   int AudioSetup();
   int SetupAudioEncoder();
   void StartThreads();
+  // The top of every worker thread.
+  void Worker(const char* name, void (Recorder::*body)(), void (Recorder::*ended)());
+  void ReaderEnded();
+  void MicrophoneEnded();
+  void SpeakerEnded();
+  void DecodeEnded();
+  void EncodeEnded();
   void FreeSession();
   void DiscardFile();
   std::string PartPath() const;

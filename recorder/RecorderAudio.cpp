@@ -37,40 +37,42 @@ void Recorder::SourceCheck() {
   const bool mic = HasDefaultCaptureEndpoint(micName);
   const bool render = HasDefaultRenderEndpoint();
   // A wanted source that is not there is told, never silently left out.
-  const bool wantsMic = settings_.voiceSource == 0 || settings_.voiceSource == 1;
-  const bool wantsSystem = settings_.voiceSource == 0 || settings_.voiceSource == 2;
+  const bool wantsMic = WantsMicrophone(settings_.voiceSource);
+  const bool wantsSystem = WantsSystemSound(settings_.voiceSource);
   if (wantsMic && !mic) ReportSoundLost(kSoundMicrophone, "no microphone found", false);
   if (wantsSystem && !render)
     ReportSoundLost(kSoundSystem, "no playback device to record system sound from", false);
   switch (settings_.voiceSource) {
-    case 0:
+    case VoiceSource::kBoth:
       if (!mic && !render) {
         audioMuted_ = true;
       } else if (!mic) {
-        settings_.voiceSource = 2;
+        settings_.voiceSource = VoiceSource::kSystem;
       } else if (!render) {
-        settings_.voiceSource = 1;
+        settings_.voiceSource = VoiceSource::kMicrophone;
       }
       break;
-    case 1:
+    case VoiceSource::kMicrophone:
       audioMuted_ = !mic;
       break;
-    case 2:
+    case VoiceSource::kSystem:
       audioMuted_ = !render;
       break;
-    default:
+    case VoiceSource::kNone:
       audioMuted_ = true;  // an unknown choice records no sound
       break;
   }
-  LOG(INFO) << "sound: " << (audioMuted_ ? "muted" : "voice-source " + std::to_string(settings_.voiceSource));
+  LOG(INFO) << "sound: "
+            << (audioMuted_ ? "muted"
+                            : "voice-source " + std::to_string(static_cast<int>(settings_.voiceSource)));
 }
 
 int Recorder::AudioSetup() {
-  if (!audioMuted_ && (settings_.voiceSource == 0 || settings_.voiceSource == 1)) {
+  if (!audioMuted_ && WantsMicrophone(settings_.voiceSource)) {
     const int ret = PrepareMicrophone();
     if (ret != 0) return ret;
   }
-  if (!audioMuted_ && (settings_.voiceSource == 0 || settings_.voiceSource == 2)) {
+  if (!audioMuted_ && WantsSystemSound(settings_.voiceSource)) {
     speakerFifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, kSampleRate * 3));
     if (!speakerFifo_) return -1;
   }
@@ -223,10 +225,10 @@ bool Recorder::AudioTurn(bool draining) {
     return EncodeAudio(speaker.get());
   }
   switch (settings_.voiceSource) {
-    case 1:
+    case VoiceSource::kMicrophone:
       if (!TakeMicrophone(mic.get(), draining)) return false;
       return EncodeAudio(mic.get());
-    case 2:
+    case VoiceSource::kSystem:
       TakeSystemSound(speaker.get(), draining);
       return EncodeAudio(speaker.get());
     default: {

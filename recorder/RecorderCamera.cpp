@@ -98,7 +98,7 @@ void Recorder::CameraReadThread() {
     }
   }
   Trace("%s\n", "video camera thread exit");
-  packetQueue_.Finish();
+  ReaderEnded();
 }
 
 }  // namespace kal

@@ -201,8 +201,7 @@ void Recorder::MicrophoneCapture() {
   const auto finish = [&] {
     Trace("micophone audio capture thread exit\n");
     if (!lost.empty() && !stopRequested_) ReportSoundLost(kSoundMicrophone, lost, opened);
-    micDone_ = true;
-    micFifoCond_.notify_all();
+    MicrophoneEnded();
   };
   if (!m.voice.Init(settings_.microphoneCheck != 0, settings_.voiceSize)) return finish();
 
@@ -231,7 +230,7 @@ void Recorder::MicrophoneCapture() {
   while (!stopRequested_) {
     // Start alignment: throw away what the device delivered before all
     // sources are ready. A system-sound source that has ended counts as ready.
-    if (settings_.voiceSource == 0) {
+    if (settings_.voiceSource == VoiceSource::kBoth) {
       while (!(micReady_ && SpeakerSettled()) && !stopRequested_) {
         DiscardBuffered(m.capture);
         micReady_ = true;

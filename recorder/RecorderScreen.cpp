@@ -132,9 +132,10 @@ void Recorder::ScreenReadThread() {
     clock.NextTurn();
     // Start alignment: all sources begin together.
     while (!audioReady_ && !stopRequested_) {
-      const bool ready = settings_.voiceSource == 0   ? (MicSettled() && SpeakerSettled())
-                         : settings_.voiceSource == 1 ? MicSettled()
-                                             : SpeakerSettled();
+      const VoiceSource v = settings_.voiceSource;
+      const bool ready = v == VoiceSource::kBoth         ? (MicSettled() && SpeakerSettled())
+                         : v == VoiceSource::kMicrophone ? MicSettled()
+                                                         : SpeakerSettled();
       if (ready) audioReady_ = true;
       clock.HoldAtStart();
       if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -161,7 +162,7 @@ void Recorder::ScreenReadThread() {
   LOG(ERROR) << "diff frames: "
              << static_cast<std::int64_t>(running / 1000000.0 * frameRate_ - clock.Grabbed());
   Trace("%s\n", "video read thread exit");
-  packetQueue_.Finish();
+  ReaderEnded();
 }
 
 void Recorder::GrabPicture(PacingClock& clock, CursorEffects& effects, CursorState& cursor) {

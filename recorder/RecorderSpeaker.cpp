@@ -27,7 +27,7 @@ void Recorder::SpeakerCapture() {
   bool opened = false;
   const auto finish = [&] {
     if (!lost.empty() && !stopRequested_) ReportSoundLost(kSoundSystem, lost, opened);
-    speakerDone_ = true;
+    SpeakerEnded();
     Trace("speaker audio capture thread exit\n");
   };
   platform::PulseCapture capture;
@@ -91,7 +91,7 @@ void Recorder::SpeakerCapture() {
   int emptyPolls = 0;
   while (!stopRequested_) {
     // Start alignment: the backlog is thrown away until every source is ready.
-    if (!(speakerReady_ && videoReady_ && (settings_.voiceSource != 0 || MicSettled()))) {
+    if (!(speakerReady_ && videoReady_ && (settings_.voiceSource != VoiceSource::kBoth || MicSettled()))) {
       if (capture.NextPacketSize() == 0) {
         speakerReady_ = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

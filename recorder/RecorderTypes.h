@@ -12,13 +12,15 @@ inline constexpr int ERR_NO_AUDIO_DEVICE = 500002;
 
 enum RecorderState : int { kIdle = 0, kRecording = 1, kPaused = 2, kStopped = 3 };
 
-// Why a recording ended by itself (its file could not be written), or that
-// its file could not be finished after the stop (kFailureFinish: the
-// recording is left as the ".part" file). Recorder::Failure() has the words.
+// Why a recording ended by itself (its file could not be written, or one of
+// its workers failed), or that its file could not be finished after the
+// stop (kFailureFinish: the recording is left as the ".part" file).
+// Recorder::Failure() has the words.
 enum RecordFailure : std::uintptr_t {
   kFailureDiskFull = 1,
   kFailureWriteError = 2,
-  kFailureFinish = 3
+  kFailureFinish = 3,
+  kFailureInternal = 4
 };
 
 // A sound source of the session.

@@ -132,7 +132,7 @@ void Recorder::VideoDecodeThread() {
     // Screen pictures are bitmaps of our own making, used where they lie;
     // a camera's go through its decoder.
     int ret = 0;
-    if (settings_.videoSource == 1 ||
+    if (settings_.videoSource == VideoSource::kCamera ||
         !ScreenGrabber::WrapPicture(packet.get(), videoWidth_, videoHeight_, decoded.get())) {
       ret = avcodec_send_packet(videoDecoder_.get(), packet.get());
       if (ret >= 0) ret = avcodec_receive_frame(videoDecoder_.get(), decoded.get());
@@ -155,8 +155,7 @@ void Recorder::VideoDecodeThread() {
     av_frame_unref(filtered.get());
   }
   Trace("video decode thread exit\n");
-  decodeDone_ = true;
-  videoFifo_.Cond().notify_all();
+  DecodeEnded();
 }
 
 // The FIFO's next free slot, once there is room; nullptr when the encoder
@@ -239,8 +238,7 @@ void Recorder::EncodeThread() {
   }
   FinishEncoding(b);
   Trace("video encode thread exit\n");
-  encodeDone_ = true;
-  videoFifo_.Cond().notify_all();
+  EncodeEnded();
 }
 
 // Takes one picture from the FIFO and encodes it. While recording, a stop

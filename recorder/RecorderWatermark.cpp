@@ -21,7 +21,7 @@ namespace kal {
 std::string Recorder::WatermarkDescription() const {
   const std::string folder = platform::ExecutableFolder() + "/";
   const SessionSettings& s = settings_;
-  if (s.watermarkType == 1) {
+  if (s.watermark == WatermarkKind::kImage) {
     const std::string path = s.watermarkImagePath.empty() ? folder + "kalwm.png" : s.watermarkImagePath;
     const QSize size = QImageReader(QString::fromStdString(path)).size();
     const int w = size.isValid() ? size.width() : 0;

@@ -20,8 +20,13 @@ constexpr ImageOffsetKeys kImageOffsets[] = {{cfg::kWatermarkLtLeft, cfg::kWater
 
 SessionSettings ReadSessionSettings() {
   SessionSettings s;
-  s.videoSource = cfg::Read(cfg::kVideoSource);
-  s.voiceSource = cfg::Read(cfg::kVoiceSource);
+  s.videoSource = cfg::Read(cfg::kVideoSource) == 1 ? VideoSource::kCamera : VideoSource::kScreen;
+  switch (cfg::Read(cfg::kVoiceSource)) {
+    case 0: s.voiceSource = VoiceSource::kBoth; break;
+    case 1: s.voiceSource = VoiceSource::kMicrophone; break;
+    case 2: s.voiceSource = VoiceSource::kSystem; break;
+    default: s.voiceSource = VoiceSource::kNone; break;
+  }
   s.audioMuteCheck = cfg::Read(cfg::kAudioMuteCheck);
   s.microphoneCheck = cfg::Read(cfg::kMicrophoneCheck);
   s.voiceSize = cfg::Read(cfg::kVoiceSize);
@@ -42,7 +47,10 @@ SessionSettings ReadSessionSettings() {
   s.highlightColor = ReadColor(cfg::kMouseHotRegionColor);
   s.highlightSize = cfg::Read(cfg::kMouseHotRegionSize);
 
-  s.watermarkType = cfg::Read(cfg::kWatermarkType);
+  const int watermark = cfg::Read(cfg::kWatermarkType);
+  s.watermark = watermark == 0   ? WatermarkKind::kNone
+                : watermark == 1 ? WatermarkKind::kImage
+                                 : WatermarkKind::kText;
   s.watermarkImagePath = cfg::Read(cfg::kWatermarkImagePath);
   s.watermarkPos = cfg::Read(cfg::kWatermarkPos);
   if (s.watermarkPos >= 0 && s.watermarkPos < 4) {

@@ -10,10 +10,23 @@
 
 namespace kal {
 
+// What the stored numbers ("video-source", "voice-source", "watermark-type")
+// mean for a session.
+enum class VideoSource { kScreen, kCamera };
+enum class VoiceSource { kBoth, kMicrophone, kSystem, kNone };  // kNone: an unknown choice, no sound
+enum class WatermarkKind { kNone, kImage, kText };
+
+inline bool WantsMicrophone(VoiceSource v) {
+  return v == VoiceSource::kBoth || v == VoiceSource::kMicrophone;
+}
+inline bool WantsSystemSound(VoiceSource v) {
+  return v == VoiceSource::kBoth || v == VoiceSource::kSystem;
+}
+
 struct SessionSettings {
   // Sources. The source check may change voiceSource for the session.
-  int videoSource = 0;        // 0 screen, 1 camera
-  int voiceSource = 0;        // 0 both, 1 microphone, 2 system sound
+  VideoSource videoSource = VideoSource::kScreen;
+  VoiceSource voiceSource = VoiceSource::kBoth;
   int audioMuteCheck = 0;
   int microphoneCheck = 1;    // gain control on the microphone
   int voiceSize = 20;         // its gain, dB
@@ -34,8 +47,7 @@ struct SessionSettings {
   Rgb highlightColor;
   int highlightSize = 56;
 
-  // Watermark: 0 none, 1 image, 2 text.
-  int watermarkType = 0;
+  WatermarkKind watermark = WatermarkKind::kNone;
   std::string watermarkImagePath;  // empty: the default image
   int watermarkPos = 0;            // corner of the image
   int watermarkOffsetX = 0;        // the image's offsets from that corner
