@@ -76,7 +76,6 @@ struct X11Screen::Impl {
   bool shmAttached = false;
   int width = 0;
   int height = 0;
-  int damageEvent = -1;  // DAMAGE's first event number, once watched
   Damage damage = 0;
   bool changed = true;   // a change seen and not yet asked for
 
@@ -129,30 +128,36 @@ bool X11Screen::Open(const char* displayName) {
 }
 
 bool X11Screen::WatchChanges() {
-  int error = 0;
-  if (!impl_->dpy || !XDamageQueryExtension(impl_->dpy, &impl_->damageEvent, &error)) {
-    impl_->damageEvent = -1;
+  int event = 0, error = 0;
+  // The changed region is read through XFixes.
+  if (!impl_->dpy || !impl_->fixesAvailable || !XDamageQueryExtension(impl_->dpy, &event, &error))
     return false;
-  }
-  impl_->damage = XDamageCreate(impl_->dpy, impl_->root, XDamageReportRawRectangles);
+  // One event at most between two checks (the region is fetched then), so
+  // nothing piles up while the reader waits, paused.
+  impl_->damage = XDamageCreate(impl_->dpy, impl_->root, XDamageReportNonEmpty);
   impl_->changed = true;
   return impl_->damage != 0;
 }
 
 bool X11Screen::ChangedSince(int x, int y, int width, int height) {
   if (!impl_->damage || ConnectionLost(impl_->dpy)) return true;
-  // Only damage events are selected on this connection.
+  // Only damage events are selected on this connection; the region says
+  // what changed.
   while (XPending(impl_->dpy) > 0) {
     XEvent e;
     XNextEvent(impl_->dpy, &e);
-    if (e.type != impl_->damageEvent + XDamageNotify) continue;
-    const XRectangle& a = reinterpret_cast<XDamageNotifyEvent&>(e).area;
-    if (a.x < x + width && x < a.x + a.width && a.y < y + height && y < a.y + a.height)
-      impl_->changed = true;
   }
-  // The server's record of what changed is not needed: the events are.
-  XDamageSubtract(impl_->dpy, impl_->damage, None, None);
-  const bool changed = impl_->changed;
+  XserverRegion parts = XFixesCreateRegion(impl_->dpy, nullptr, 0);
+  XDamageSubtract(impl_->dpy, impl_->damage, None, parts);
+  int count = 0;
+  XRectangle* rects = XFixesFetchRegion(impl_->dpy, parts, &count);
+  bool changed = impl_->changed || !rects;
+  for (int i = 0; i < count && !changed; ++i) {
+    const XRectangle& a = rects[i];
+    changed = a.x < x + width && x < a.x + a.width && a.y < y + height && y < a.y + a.height;
+  }
+  if (rects) XFree(rects);
+  XFixesDestroyRegion(impl_->dpy, parts);
   impl_->changed = false;
   return changed;
 }
