@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "config/ConfigKeys.h"
+#include "overlay/StoredRegion.h"
 #include "overlay/FrameGeometry.h"
 #include "overlay/VideoMask.h"
 #include "ui/ElapsedText.h"
@@ -39,10 +40,7 @@ void CToolWindow::Follow(bool store) {
   const QRect region = RegionInside(frame);
   FindControl<QLabel>(kRatio)->setText(QString("%1 x %2").arg(region.width()).arg(region.height()));
   if (!store) return;
-  cfg::Write(cfg::kRegionOffsetX, region.x());
-  cfg::Write(cfg::kRegionOffsetY, region.y());
-  cfg::Write(cfg::kRegionWidth, region.width());
-  cfg::Write(cfg::kRegionHeight, region.height());
+  StoreRegion(region);
 }
 
 void CToolWindow::Notify(const ui::TNotifyUI& msg) {

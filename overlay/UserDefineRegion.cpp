@@ -11,6 +11,7 @@
 #include <glog/logging.h>
 
 #include "config/ConfigKeys.h"
+#include "overlay/StoredRegion.h"
 #include "platform/X11Screen.h"
 
 namespace kal {
@@ -215,10 +216,7 @@ void CUserDefineRegion::OnKey(QKeyEvent* e) {
 
 void CUserDefineRegion::Confirm() {
   const QRect r = StoredRegion(Selection(), screen_);
-  cfg::Write(cfg::kRegionOffsetX, r.x());
-  cfg::Write(cfg::kRegionOffsetY, r.y());
-  cfg::Write(cfg::kRegionWidth, r.width());
-  cfg::Write(cfg::kRegionHeight, r.height());
+  StoreRegion(r);
   LOG(INFO) << "region chosen: " << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
   releaseKeyboard();
   ui::PostTo(ui::WindowRole::kMain, WMU_REGION_CHOSEN, 1);

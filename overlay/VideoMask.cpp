@@ -7,6 +7,7 @@
 #include <glog/logging.h>
 
 #include "config/ConfigKeys.h"
+#include "overlay/StoredRegion.h"
 #include "overlay/ToolWindow.h"
 #include "platform/X11Shape.h"
 
@@ -35,10 +36,7 @@ void CVideoMask::Load(bool reload) {
   }
   SetFrame(DefaultFrame(pixels_.Primary()));
   const QRect region = RegionInside(frame_);
-  cfg::Write(cfg::kRegionOffsetX, region.x());
-  cfg::Write(cfg::kRegionOffsetY, region.y());
-  cfg::Write(cfg::kRegionWidth, region.width());
-  cfg::Write(cfg::kRegionHeight, region.height());
+  StoreRegion(region);
 }
 
 void CVideoMask::ShowToolbar() {
