@@ -26,8 +26,12 @@ class PacketQueue {
   // The oldest packet, waiting up to `wait` for one; nullptr when none came,
   // at once when the queue is empty and finished.
   PacketPtr Pop(std::chrono::milliseconds wait);
-  // No more packets will come: every waiter wakes.
+  // No more packets will come (the reader has ended): every waiter wakes,
+  // takes what is left, and waits no more.
   void Finish();
+  // The stop: the same for the waiting side, whether or not the reader has
+  // ended yet; what is queued is still taken.
+  void Abort() { Finish(); }
   bool Finished() const { return finished_.load(); }
   // Empty and open again, for a new session.
   void Reset();

@@ -1,10 +1,6 @@
 #include "recorder/Recorder.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include <glog/logging.h>
 
@@ -13,16 +9,17 @@ extern "C" {
 }
 
 #include "config/ConfigKeys.h"
-#include "recorder/Recovery.h"
+#include "platform/X11Screen.h"
+#include "recorder/CaptureDevices.h"
 #include "recorder/Trace.h"
 
 namespace kal {
 
-// The finaliser completes the file this long after the stop; the workers
+// The finaliser completes the file this long after the stop; the stages
 // have been told to end by then, and it also waits for them to have ended.
 constexpr std::chrono::milliseconds kFinishDelay{800};
-// Every gate wait re-checks the stop flag at least this often.
-constexpr std::chrono::milliseconds kGateWait{400};
+// The finaliser re-checks its event at least this often.
+constexpr std::chrono::milliseconds kFinishWait{400};
 
 Recorder::Recorder(MessagePoster* owner) : owner_(owner) { RegisterCaptureDevices(); }
 
@@ -32,54 +29,29 @@ Recorder::~Recorder() {
     std::lock_guard<std::mutex> lock(finishLock_);
     live = !finished_;
   }
-  // Also a session that was started but never run: its workers wait for
+  // Also a session that was started but never run: its stages wait for
   // Run or Stop, and the finaliser waits for them.
   if (live) Stop();
   if (finisher_.joinable()) finisher_.join();
 }
 
-void Recorder::ResetSession() {
-  frameIndex_ = 0;
-  lastVideoPts_ = 0;
-  lastAudioPts_ = 0;
-  audioSamplesOut_ = 0;
-  audioSamplesIn_ = 0;
-  stopRequested_ = false;
-  capturing_ = false;
-  decodeDone_ = false;
-  encodeDone_ = false;
-  videoReady_ = false;
-  micReady_ = false;
-  speakerReady_ = false;
-  audioReady_ = false;
-  speakerActive_ = false;
-  micDone_ = false;
-  writeFailed_ = false;
-  writeErrorsInARow_ = 0;
+void Recorder::ResetSession(int frameRate) {
+  session_.gate.Reset();
+  session_.start.Reset();
+  session_.counters.Reset();
+  session_.muted = false;
+  session_.listener = this;
+  // A hand-edited or damaged setting must not reach the encoder as 0 or
+  // 100000 pictures a second.
+  session_.frameRate = frameRate > 0 ? std::min(frameRate, cfg::kVideoFramerate.max) : 10;
+  session_.width = session_.height = 0;
   {
     std::lock_guard<std::mutex> lock(failureLock_);
     failure_.clear();
     soundProblems_.clear();
   }
-  speakerDone_ = false;
-  audioMuted_ = false;
-  fileCreated_ = false;
-  picturesGrabbed_ = 0;
-  picturesDropped_ = 0;
-  picturesRepeated_ = 0;
-  picturesEncoded_ = 0;
-  audioFramesEncoded_ = 0;
-  firstRunAt_ = 0;
-  firstPictureMicros_ = -1;
-  packetQueue_.Reset();
+  packets_.Reset();
   state_ = kIdle;
-  const platform::ScreenSize screen = platform::QueryScreenSize();
-  screenWidth_ = screen.width;
-  screenHeight_ = screen.height;
-  regionX_ = 0;
-  regionY_ = 0;
-  videoWidth_ = screenWidth_;
-  videoHeight_ = screenHeight_;
 }
 
 int Recorder::Start(const std::string& fileName, const std::string& folder,
@@ -92,153 +64,169 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
     }
   }
   if (finisher_.joinable()) finisher_.join();
-
-  fileName_ = fileName;
-  folder_ = folder;
-  extension_ = extension;
-  // A hand-edited or damaged setting must not reach the encoder as 0 or
-  // 100000 pictures a second.
-  frameRate_ = frameRate > 0 ? std::min(frameRate, cfg::kVideoFramerate.max) : 10;
-  quality_ = quality;
-  ResetSession();
-  ++session_;
-  settings_ = ReadSessionSettings();
-
-  if (settings_.videoSource != VideoSource::kCamera && (screenWidth_ <= 0 || screenHeight_ <= 0)) {
-    LOG(ERROR) << "no X display to record";
-    LOG(ERROR) << "视频参数初始化失败";
-    return -1;
+  ResetSession(frameRate);
+  ++sessionNumber_;
+  session_.settings = ReadSessionSettings();
+  {
+    std::lock_guard<std::mutex> lock(finishLock_);
+    filePath_ = folder + "/" + fileName;
   }
-  int ret = settings_.videoSource == VideoSource::kCamera ? SetupCameraSource() : SetupScreenSource();
+
+  int ret = SetupVideo();
   if (ret != 0) {
     LOG(ERROR) << "视频参数初始化失败";
-    FreeSession();
+    Release();
     return ret;
   }
-  // A watermark that cannot be drawn fails the start rather than leaving
-  // the decode thread without its graph.
-  if (settings_.watermark != WatermarkKind::kNone && BuildWatermarkGraph(videoDecoder_->pix_fmt) != 0) {
-    FreeSession();
-    return -1;
-  }
-  if (SetupOutput() != 0) {
-    FreeSession();
+  file_ = std::make_unique<OutputFile>(session_);
+  if (file_->Open(FilePath(), extension, converter_->Decoder()->bit_rate, quality) != 0) {
+    Release();
     return -1;
   }
   SourceCheck();
-  ret = AudioSetup();
+  ret = SetupSound();
   if (ret != 0) {
     LOG(ERROR) << "音频参数初始化失败";
-    FreeSession();
-    DiscardFile();
+  } else if (sound_->Setup(file_->AudioEncoder()) != 0) {
+    LOG(ERROR) << "混音参数初始化失败";
+    ret = -1;
+  }
+  if (ret != 0) {
+    file_->Discard();
+    Release();
     return ret;
   }
-  if (audioMuted_) audioReady_ = true;
-  if (!audioMuted_ && settings_.voiceSource == VoiceSource::kBoth && BuildMixGraph() != 0) {
-    LOG(ERROR) << "混音参数初始化失败";
-    FreeSession();
-    DiscardFile();
-    return -1;
-  }
-  StartThreads();
+  Launch();
   return 0;
 }
 
-void Recorder::StartThreads() {
+// The picture source and the converter behind it.
+int Recorder::SetupVideo() {
+  CodecContextPtr decoder;
+  if (session_.settings.videoSource == VideoSource::kCamera) {
+    camera_ = std::make_unique<CameraSource>(session_, packets_);
+    const int ret = camera_->Setup(cameraFormatOverride_, cameraUrlOverride_);
+    if (ret != 0) return ret;
+    decoder = camera_->TakeDecoder();
+  } else {
+    const platform::ScreenSize screen = platform::QueryScreenSize();
+    if (screen.width <= 0 || screen.height <= 0) {
+      LOG(ERROR) << "no X display to record";
+      return -1;
+    }
+    screen_ = std::make_unique<ScreenSource>(session_, packets_);
+    if (screen_->Setup(screen.width, screen.height) != 0) return -1;
+    decoder = screen_->MakeDecoder();
+  }
+  LOG(ERROR) << "videoWidth:" << session_.width;
+  LOG(ERROR) << "videoWidth:" << session_.height;
+  converter_ = std::make_unique<ConvertStage>(session_, packets_, pictures_);
+  return converter_->Setup(std::move(decoder));
+}
+
+// Which sound sources the session really uses.
+void Recorder::SourceCheck() {
+  SessionSettings& s = session_.settings;
+  if (s.audioMuteCheck) {
+    session_.muted = true;
+    return;
+  }
+  std::string micName;
+  const bool mic = HasDefaultCaptureEndpoint(micName);
+  const bool render = HasDefaultRenderEndpoint();
+  // A wanted source that is not there is told, never silently left out.
+  if (WantsMicrophone(s.voiceSource) && !mic)
+    SoundSourceLost(kSoundMicrophone, "no microphone found", false);
+  if (WantsSystemSound(s.voiceSource) && !render)
+    SoundSourceLost(kSoundSystem, "no playback device to record system sound from", false);
+  bool& muted = session_.muted;
+  switch (s.voiceSource) {
+    case VoiceSource::kBoth:
+      if (!mic && !render) {
+        muted = true;
+      } else if (!mic) {
+        s.voiceSource = VoiceSource::kSystem;
+      } else if (!render) {
+        s.voiceSource = VoiceSource::kMicrophone;
+      }
+      break;
+    case VoiceSource::kMicrophone:
+      muted = !mic;
+      break;
+    case VoiceSource::kSystem:
+      muted = !render;
+      break;
+    case VoiceSource::kNone:
+      muted = true;  // an unknown choice records no sound
+      break;
+  }
+  LOG(INFO) << "sound: "
+            << (muted ? "muted" : "voice-source " + std::to_string(static_cast<int>(s.voiceSource)));
+}
+
+// The sound sources, the file's header, and the encoder that joins them.
+int Recorder::SetupSound() {
+  const VoiceSource v = session_.settings.voiceSource;
+  if (!session_.muted && WantsMicrophone(v)) {
+    microphone_ = std::make_unique<MicrophoneSource>(session_, microphoneSound_);
+    const int ret = microphone_->Setup();
+    if (ret != 0) return ret;
+  }
+  if (!session_.muted && WantsSystemSound(v)) {
+    systemSource_ = std::make_unique<SystemSoundSource>(session_, systemSound_);
+    if (!systemSource_->Setup()) return -1;
+  }
+  if (file_->Begin() != 0) return -1;
+  if (session_.muted) session_.start.sound = true;
+  sound_ = std::make_unique<SoundInput>(session_, microphoneSound_, systemSound_, systemSource_.get());
+  encoder_ = std::make_unique<EncodeStage>(session_, pictures_, *sound_, *file_);
+  return 0;
+}
+
+// In the order they were set up: sources first, the encoder last.
+std::vector<Stage*> Recorder::Stages() const {
+  std::vector<Stage*> stages;
+  for (Stage* s : {static_cast<Stage*>(screen_.get()), static_cast<Stage*>(camera_.get()),
+                   static_cast<Stage*>(microphone_.get()), static_cast<Stage*>(systemSource_.get()),
+                   static_cast<Stage*>(converter_.get()), static_cast<Stage*>(encoder_.get())}) {
+    if (s) stages.push_back(s);
+  }
+  return stages;
+}
+
+void Recorder::Launch() {
   {
     std::lock_guard<std::mutex> lock(finishLock_);
     finishSignalled_ = false;
     finished_ = false;
   }
-  workers_.clear();
-  const bool camera = settings_.videoSource == VideoSource::kCamera;
-  workers_.emplace_back(&Recorder::Worker, this, camera ? "camera" : "screen",
-                        camera ? &Recorder::CameraReadThread : &Recorder::ScreenReadThread,
-                        &Recorder::ReaderEnded);
-  if (!audioMuted_ && WantsMicrophone(settings_.voiceSource))
-    workers_.emplace_back(&Recorder::Worker, this, "microphone", &Recorder::MicrophoneCapture,
-                          &Recorder::MicrophoneEnded);
-  if (!audioMuted_ && WantsSystemSound(settings_.voiceSource))
-    workers_.emplace_back(&Recorder::Worker, this, "system sound", &Recorder::SpeakerCapture,
-                          &Recorder::SpeakerEnded);
-  workers_.emplace_back(&Recorder::Worker, this, "picture converter", &Recorder::VideoDecodeThread,
-                        &Recorder::DecodeEnded);
-  workers_.emplace_back(&Recorder::Worker, this, "encoder", &Recorder::EncodeThread,
-                        &Recorder::EncodeEnded);
+  for (Stage* s : Stages()) s->Launch();
   finisher_ = std::thread(&Recorder::FinishThread, this);
-}
-
-// What a worker throws ends it as its own end would (`ended` sets what the
-// others wait for), stops the recording and is reported, instead of ending
-// the process.
-void Recorder::Worker(const char* name, void (Recorder::*body)(), void (Recorder::*ended)()) {
-  std::string what;
-  try {
-    (this->*body)();
-    return;
-  } catch (const std::exception& e) {
-    what = e.what();
-  } catch (...) {
-    what = "unknown error";
-  }
-  (this->*ended)();
-  Stop();
-  SetFailure(kFailureInternal, std::string("the ") + name + " failed: " + what);
-}
-
-void Recorder::ReaderEnded() { packetQueue_.Finish(); }
-
-void Recorder::MicrophoneEnded() {
-  micDone_ = true;
-  micFifoCond_.notify_all();
-}
-
-void Recorder::SpeakerEnded() { speakerDone_ = true; }
-
-void Recorder::DecodeEnded() {
-  decodeDone_ = true;
-  videoFifo_.Cond().notify_all();
-}
-
-void Recorder::EncodeEnded() {
-  encodeDone_ = true;
-  videoFifo_.Cond().notify_all();
 }
 
 int Recorder::Run() {
   state_ = kRecording;
   std::int64_t unset = 0;
-  firstRunAt_.compare_exchange_strong(unset, av_gettime_relative());
-  {
-    std::lock_guard<std::mutex> read(readGateLock_);
-    std::lock_guard<std::mutex> encode(encodeGateLock_);
-    capturing_ = true;
-  }
-  readGateCond_.notify_all();
-  encodeGateCond_.notify_all();
+  session_.counters.firstRunAt.compare_exchange_strong(unset, av_gettime_relative());
+  session_.gate.Open();
   return 0;
 }
 
 int Recorder::Pause() {
   state_ = kPaused;
-  capturing_ = false;
+  session_.gate.Shut();
   return 0;
 }
 
 int Recorder::Stop() {
   state_ = kStopped;
-  capturing_ = false;
-  stopRequested_ = true;
-  speakerActive_ = false;
-  // Taking each lock before waking makes sure no waiter misses the flag.
-  { std::lock_guard<std::mutex> l(readGateLock_); }
-  readGateCond_.notify_all();
-  { std::lock_guard<std::mutex> l(encodeGateLock_); }
-  encodeGateCond_.notify_all();
-  { std::lock_guard<std::mutex> l(videoFifo_.Lock()); }
-  videoFifo_.Cond().notify_all();
-  { std::lock_guard<std::mutex> l(micFifoLock_); }
-  micFifoCond_.notify_all();
+  // One abort per queue: each wakes whoever waits at it, and the stages end
+  // on their own, draining what was captured before the stop.
+  session_.gate.Abort();
+  packets_.Abort();
+  pictures_.Abort();
+  microphoneSound_.Abort();
+  systemSound_.Abort();
   {
     std::lock_guard<std::mutex> lock(finishLock_);
     finishSignalled_ = true;
@@ -255,33 +243,18 @@ bool Recorder::WaitFinished(std::chrono::milliseconds timeout) {
 void Recorder::FinishThread() {
   {
     std::unique_lock<std::mutex> lock(finishLock_);
-    while (!finishSignalled_) finishCond_.wait_for(lock, kGateWait);
+    while (!finishSignalled_) finishCond_.wait_for(lock, kFinishWait);
   }
   Trace(" WaitForMultipleObjects exit\n");
   std::this_thread::sleep_for(kFinishDelay);
-  // Nothing is freed while a worker could still touch it.
-  for (std::thread& t : workers_) {
-    if (t.joinable()) t.join();
+  // Nothing is freed while a stage could still touch it.
+  for (Stage* s : Stages()) s->Join();
+  const std::string problem = file_->Finish();
+  {
+    std::lock_guard<std::mutex> lock(finishLock_);
+    filePath_ = file_->Path();
   }
-  workers_.clear();
-  std::string problem;
-  if (output_) {
-    const int ret = av_write_trailer(output_.get());
-    if (ret < 0) {
-      LOG(ERROR) << "av_write_trailer error";
-      if (!writeFailed_) problem = "its end could not be written: " + AvError(ret);
-    }
-  }
-  FreeSession();  // closes the file
-  if (fileCreated_) {
-    if (::rename(PartPath().c_str(), fileName_.c_str()) != 0) {
-      const int err = errno;
-      LOG(ERROR) << "cannot rename " << PartPath() << " to " << fileName_;
-      if (problem.empty()) problem = "it could not be renamed to " + fileName_ + ": " + std::strerror(err);
-      fileName_ = PartPath();  // where the recording is
-    }
-    partLock_.Release();
-  }
+  Release();
   if (!problem.empty()) SetFailure(kFailureFinish, "the file could not be finished: " + problem);
   {
     std::lock_guard<std::mutex> lock(finishLock_);
@@ -290,65 +263,36 @@ void Recorder::FinishThread() {
   finishCond_.notify_all();
 }
 
-void Recorder::FreeSession() {
-  videoDecoder_.reset();
-  videoEncoder_.reset();
-  audioEncoder_.reset();
-  output_.reset();  // closes the file
-  videoStream_ = nullptr;
-  audioStream_ = nullptr;
-  videoFifo_.Free();
-  lastSlot_ = nullptr;
-  converter_ = PictureConverter();
-  {
-    std::lock_guard<std::mutex> lock(micFifoLock_);
-    micFifo_.reset();
-  }
-  {
-    std::lock_guard<std::mutex> lock(speakerFifoLock_);
-    speakerFifo_.reset();
-  }
-  micResampler_.reset();
-  micDevices_.clear();
-  mixGraph_.reset();  // frees its filters
-  watermarkGraph_.reset();
-  watermarkSource_ = watermarkSink_ = nullptr;
-  watermarkFormat_ = AV_PIX_FMT_NONE;
-  videoInput_.reset();
-  mixSpeaker_ = mixMic_ = mixSink_ = nullptr;
-  packetQueue_.Reset();
-  grabber_.Release();
+// Frees the stages (each joins its thread) and the queues' buffers, the
+// encoders' hold on the picture slots first.
+void Recorder::Release() {
+  encoder_.reset();
+  sound_.reset();
+  file_.reset();  // closes the file
+  converter_.reset();
+  systemSource_.reset();
+  microphone_.reset();
+  camera_.reset();
+  screen_.reset();
+  pictures_.Free();
+  microphoneSound_.Free();
+  systemSound_.Free();
+  packets_.Reset();
 }
 
-std::string Recorder::PartPath() const { return fileName_ + kPartSuffix; }
-
-void Recorder::DiscardFile() {
-  if (fileCreated_) ::unlink(PartPath().c_str());
-  fileCreated_ = false;
-  partLock_.Release();
+std::string Recorder::FilePath() const {
+  std::lock_guard<std::mutex> lock(finishLock_);
+  return filePath_;
 }
-
-std::string Recorder::FilePath() const { return fileName_; }
 
 std::string Recorder::Failure() const {
   std::lock_guard<std::mutex> lock(failureLock_);
   return failure_;
 }
 
-// A file that cannot be written any more (disk full, folder removed) ends
-// the recording: what was written stays playable, and the owner is told.
-void Recorder::NoteWriteResult(int ret) {
-  constexpr int kWriteErrorsUntilStop = 5;
-  if (ret >= 0) {
-    writeErrorsInARow_ = 0;
-    return;
-  }
-  if (++writeErrorsInARow_ < kWriteErrorsUntilStop || writeFailed_) return;
-  const RecordFailure kind = ret == AVERROR(ENOSPC) ? kFailureDiskFull : kFailureWriteError;
-  writeFailed_ = true;
+void Recorder::StageFailed(RecordFailure kind, const std::string& why) {
   Stop();
-  SetFailure(kind, kind == kFailureDiskFull ? "the disk is full"
-                                            : "the file cannot be written: " + AvError(ret));
+  SetFailure(kind, why);
 }
 
 void Recorder::SetFailure(RecordFailure kind, const std::string& text) {
@@ -360,7 +304,7 @@ void Recorder::SetFailure(RecordFailure kind, const std::string& text) {
   if (owner_) owner_->RecordingFailed(kind);
 }
 
-void Recorder::ReportSoundLost(SoundSource source, const std::string& why, bool whileRecording) {
+void Recorder::SoundSourceLost(SoundSource source, const std::string& why, bool whileRecording) {
   {
     std::lock_guard<std::mutex> lock(failureLock_);
     soundProblems_.push_back(why);
@@ -374,16 +318,23 @@ std::vector<std::string> Recorder::SoundProblems() const {
   return soundProblems_;
 }
 
+void Recorder::SecondsWritten(std::int64_t seconds) {
+  if (seconds == lastSecondsPosted_) return;
+  lastSecondsPosted_ = seconds;
+  if (owner_) owner_->RecordedSeconds(sessionNumber_, seconds);
+}
+
 RecorderStats Recorder::Stats() const {
+  const SessionCounters& c = session_.counters;
   RecorderStats s;
-  s.picturesGrabbed = picturesGrabbed_;
-  s.picturesDropped = picturesDropped_;
-  s.picturesRepeated = picturesRepeated_;
-  s.picturesEncoded = picturesEncoded_;
-  s.audioFramesEncoded = audioFramesEncoded_;
-  s.firstPictureMicros = firstPictureMicros_;
-  s.packetQueueDepth = packetQueue_.Size();
-  s.videoFifoDepth = videoFifo_.Depth();
+  s.picturesGrabbed = c.picturesGrabbed;
+  s.picturesDropped = c.picturesDropped;
+  s.picturesRepeated = c.picturesRepeated;
+  s.picturesEncoded = c.picturesEncoded;
+  s.audioFramesEncoded = c.audioFramesEncoded;
+  s.firstPictureMicros = c.firstPictureMicros;
+  s.packetQueueDepth = packets_.Size();
+  s.videoFifoDepth = pictures_.Depth();
   return s;
 }
 

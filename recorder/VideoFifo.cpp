@@ -9,6 +9,9 @@ extern "C" {
 
 namespace kal {
 
+// A writer waiting for room re-checks this often.
+constexpr std::chrono::milliseconds kRoomRecheck{400};
+
 void VideoFifo::AvFree::operator()(std::uint8_t* p) const { av_free(p); }
 
 bool VideoFifo::Allocate(int width, int height, int pictures) {
@@ -32,9 +35,13 @@ void VideoFifo::Free() {
   capacity_ = reading_ = 0;
   writing_ = -1;
   depth_ = 0;
+  writerEnded_ = readerEnded_ = aborted_ = false;
 }
 
-std::uint8_t* VideoFifo::FreeSlot() {
+std::uint8_t* VideoFifo::WaitFreeSlot() {
+  std::unique_lock<std::mutex> lock(lock_);
+  while (free_.empty() && !readerEnded_) cond_.wait_for(lock, kRoomRecheck);
+  if (free_.empty()) return nullptr;
   const int index = free_.back();
   auto& slot = slots_[static_cast<std::size_t>(index)];
   if (!slot) {
@@ -50,12 +57,48 @@ std::uint8_t* VideoFifo::FreeSlot() {
 }
 
 void VideoFifo::Commit() {
-  order_.push_back(writing_);
-  writing_ = -1;
-  ++depth_;
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    order_.push_back(writing_);
+    writing_ = -1;
+    ++depth_;
+  }
+  cond_.notify_all();
 }
 
-std::uint8_t* VideoFifo::TakeOldest() {
+void VideoFifo::EndWriting() {
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    writerEnded_ = true;
+  }
+  cond_.notify_all();
+}
+
+void VideoFifo::EndReading() {
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    readerEnded_ = true;
+  }
+  cond_.notify_all();
+}
+
+void VideoFifo::Abort() {
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    aborted_ = true;
+  }
+  cond_.notify_all();
+}
+
+std::uint8_t* VideoFifo::TakeOldest(std::chrono::milliseconds wait, bool draining) {
+  std::unique_lock<std::mutex> lock(lock_);
+  const auto ready = [&] { return HasPicture() || writerEnded_ || (aborted_ && !draining); };
+  if (draining) {
+    while (!ready()) cond_.wait_for(lock, kRoomRecheck);
+  } else {
+    cond_.wait_for(lock, wait, ready);
+  }
+  if (!HasPicture()) return nullptr;
   return slots_[static_cast<std::size_t>(order_[static_cast<std::size_t>(reading_++)])].get();
 }
 

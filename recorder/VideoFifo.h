@@ -4,12 +4,13 @@
 // (only reader). Pictures are written and read in place: the writer
 // converts straight into a free slot and commits it; the reader encodes
 // from the oldest slot and releases it when the encoder lets go of it. Slot
-// bookkeeping is made under Lock(); each side wakes the other after it.
+// bookkeeping is made under the FIFO's lock, and each side waits on it.
 // Slots are allocated when first needed and the most recently freed one is
 // used next, so memory follows the backlog that really occurs, not the
 // bound.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -27,28 +28,36 @@ class VideoFifo {
   VideoFifo& operator=(const VideoFifo&) = delete;
 
   // Room for up to `pictures` pictures of width x height, each allocated
-  // when first needed. Owner thread only, while no worker runs.
+  // when first needed; open and not aborted. Owner thread only, while no
+  // worker runs.
   bool Allocate(int width, int height, int pictures = 34);
   void Free();
 
-  std::mutex& Lock() { return lock_; }
-  std::condition_variable& Cond() { return cond_; }
-
-  // The following need Lock() held.
-  bool HasRoom() const { return !free_.empty(); }
-  bool HasPicture() const { return static_cast<int>(order_.size()) > reading_; }
-  // Writer: the free slot to fill (HasRoom() must be true; nullptr when it
-  // cannot be allocated), then Commit() once it is filled. The slot is the
-  // writer's alone until then.
-  std::uint8_t* FreeSlot();
+  // Writer: the next free slot, once there is room. nullptr when the
+  // reader has ended or no memory is left for another slot. The slot is the
+  // writer's alone until Commit().
+  std::uint8_t* WaitFreeSlot();
   void Commit();
-  // Reader: the oldest picture not yet taken (HasPicture() must be true).
-  // It stays the reader's until Release().
-  std::uint8_t* TakeOldest();
+  // Writer: nothing more comes; the reader takes the rest and then stops
+  // waiting.
+  void EndWriting();
 
-  // Reader: gives back the oldest taken picture. Takes Lock() itself and
-  // wakes the writer; not to be called with Lock() held.
+  // Reader: the oldest picture not yet taken, waiting up to `wait`;
+  // nullptr when none came. The wait ends early once the writer has ended
+  // or on Abort(). A drain instead waits as long as the writer still
+  // converts: nullptr then means it has ended and everything was taken.
+  // The slot stays the reader's until Release().
+  std::uint8_t* TakeOldest(std::chrono::milliseconds wait, bool draining);
+  // Reader: gives back the oldest taken picture (any thread; the encoder
+  // lets go of it from its own).
   void Release();
+  // Reader: gone; the writer's waits for room end.
+  void EndReading();
+
+  // The stop: the reader waits for no further picture while recording.
+  // Pictures already converted, and those the writer still converts from
+  // what was grabbed, are drained.
+  void Abort();
 
   int PictureSize() const { return pictureSize_; }
   int Capacity() const { return capacity_; }
@@ -59,6 +68,8 @@ class VideoFifo {
   struct AvFree {
     void operator()(std::uint8_t* p) const;
   };
+  bool HasPicture() const { return static_cast<int>(order_.size()) > reading_; }
+
   std::mutex lock_;
   std::condition_variable cond_;
   std::vector<std::unique_ptr<std::uint8_t, AvFree>> slots_;
@@ -68,6 +79,9 @@ class VideoFifo {
   std::deque<int> order_;   // committed slots, oldest first
   int writing_ = -1;        // the slot the writer fills
   int reading_ = 0;         // committed slots taken by the reader, from the front
+  bool writerEnded_ = false;
+  bool readerEnded_ = false;
+  bool aborted_ = false;
   std::atomic<int> depth_{0};
 };
 

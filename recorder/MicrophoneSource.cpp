@@ -1,8 +1,7 @@
-// The microphone path: the first capture device, read from the sound server
-// with a short latency, resampled to 32 kHz mono, cleaned in 10 ms chunks,
-// resampled to the encoder's format and handed over in micFifo.
+#include "recorder/MicrophoneSource.h"
 
 #include <cstring>
+#include <thread>
 
 #include <glog/logging.h>
 
@@ -15,7 +14,6 @@ extern "C" {
 
 #include "config/ConfigKeys.h"
 #include "platform/PulseCapture.h"
-#include "recorder/Recorder.h"
 #include "recorder/SoundTimeline.h"
 #include "recorder/Trace.h"
 #include "recorder/VoiceProcessor.h"
@@ -26,11 +24,10 @@ constexpr int kTargetRate = 44100;
 constexpr int kMicFifoSeconds = 6;
 // 2 s of 32 kHz samples waiting to be cut into 10 ms chunks.
 constexpr int kAccumulationSamples = 64000;
-constexpr std::chrono::milliseconds kMicFifoWait{400};
 
-int Recorder::PrepareMicrophone() {
-  micDevices_ = EnumerateCaptureDevices(CaptureKind::kMicrophone);
-  if (micDevices_.empty()) {
+int MicrophoneSource::Setup() {
+  devices_ = EnumerateCaptureDevices(CaptureKind::kMicrophone);
+  if (devices_.empty()) {
     LOG(ERROR) << "音频设备获取失败";
     return ERR_NO_AUDIO_DEVICE;
   }
@@ -43,36 +40,25 @@ int Recorder::PrepareMicrophone() {
     LOG(ERROR) << "Could not allocate resampler context";
     return -1;
   }
-  micResampler_.reset(swr);
+  resampler_.reset(swr);
   if (swr_init(swr) < 0) {
     LOG(ERROR) << "Failed to initialize the resampling context";
     return -1;
   }
-  micFifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, kTargetRate * kMicFifoSeconds));
-  if (!micFifo_) {
+  if (!out_.Allocate(kTargetRate * kMicFifoSeconds)) {
     LOG(ERROR) << "Could not allocate audio fifo";
     return -1;
   }
   return 0;
 }
 
-// Waits for room (never overwrites, never drops) until a stop.
-bool Recorder::WriteMicFifo(std::uint8_t** data, int samples) {
-  {
-    std::unique_lock<std::mutex> lock(micFifoLock_);
-    while (av_audio_fifo_space(micFifo_.get()) < samples) {
-      LOG(ERROR) << "audio fifo space is not enough";
-      if (stopRequested_) return false;
-      micFifoCond_.wait_for(lock, kMicFifoWait);
-    }
-    av_audio_fifo_write(micFifo_.get(), reinterpret_cast<void**>(data), samples);
-  }
-  micFifoCond_.notify_all();
-  return true;
+void MicrophoneSource::Release() {
+  devices_.clear();
+  resampler_.reset();
 }
 
 // Owns what the microphone thread allocates for itself.
-struct Recorder::MicState {
+struct MicrophoneSource::State {
   platform::PulseCapture capture;
   SwrPtr firstStage;  // the source's format to 32 kHz mono 16-bit
   VoiceProcessor voice;
@@ -101,7 +87,7 @@ void DiscardBuffered(platform::PulseCapture& capture) {
   while (capture.NextPacketSize() > 0) capture.Release();
 }
 
-bool MakeFirstStage(Recorder::MicState& m) {
+bool MakeFirstStage(MicrophoneSource::State& m) {
   AVChannelLayout in;
   av_channel_layout_default(&in, m.capture.Channels());
   AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
@@ -123,7 +109,7 @@ bool MakeFirstStage(Recorder::MicState& m) {
 
 // Cuts the 32 kHz samples into 10 ms chunks and cleans them; whatever does
 // not fill a chunk waits for the next pass.
-void CleanChunks(Recorder::MicState& m, int got) {
+void CleanChunks(MicrophoneSource::State& m, int got) {
   m.processed.clear();
   int taken = 0;
   while (taken < got) {
@@ -148,7 +134,7 @@ void CleanChunks(Recorder::MicState& m, int got) {
 
 // Converts one fragment of the device and hands the cleaned sound over.
 // Returns the samples handed over, -1 on an error that ends the thread.
-int Recorder::TakeMicrophoneFragment(MicState& m, const void* data, int frames) {
+int MicrophoneSource::TakeFragment(State& m, const void* data, int frames) {
   const int rate = m.capture.Rate();
   const int room = static_cast<int>(av_rescale_rnd(swr_get_delay(m.firstStage.get(), rate) + frames,
                                                    VoiceProcessor::kSampleRate, rate, AV_ROUND_UP));
@@ -165,52 +151,52 @@ int Recorder::TakeMicrophoneFragment(MicState& m, const void* data, int frames) 
 
   const int inSamples = static_cast<int>(m.processed.size());
   const int outSamples = static_cast<int>(av_rescale_rnd(
-      swr_get_delay(micResampler_.get(), VoiceProcessor::kSampleRate) + inSamples, kTargetRate,
+      swr_get_delay(resampler_.get(), VoiceProcessor::kSampleRate) + inSamples, kTargetRate,
       VoiceProcessor::kSampleRate, AV_ROUND_UP));
   m.planeL.resize(static_cast<size_t>(outSamples) * sizeof(float));
   m.planeR.resize(static_cast<size_t>(outSamples) * sizeof(float));
   std::uint8_t* planes[2] = {m.planeL.data(), m.planeR.data()};
   const std::uint8_t* cleaned[1] = {reinterpret_cast<const std::uint8_t*>(m.processed.data())};
-  const int made = swr_convert(micResampler_.get(), planes, outSamples, cleaned, inSamples);
+  const int made = swr_convert(resampler_.get(), planes, outSamples, cleaned, inSamples);
   if (made < 0) {
     LOG(ERROR) << "Error while converting";
     return -1;
   }
-  if (made > 0 && !WriteMicFifo(planes, made)) return 0;
+  // Waits for room (never overwrites, never drops) until a stop.
+  if (made > 0 && !out_.Write(planes, made, true)) return 0;
   return made;
 }
 
-void Recorder::WriteMicSilence(SoundTimeline& timeline, std::int64_t samples) {
+void MicrophoneSource::WriteSilence(SoundTimeline& timeline, std::int64_t samples) {
   constexpr int kPiece = 4096;
   float zeros[kPiece] = {};
   std::uint8_t* planes[2] = {reinterpret_cast<std::uint8_t*>(zeros),
                              reinterpret_cast<std::uint8_t*>(zeros)};
   while (samples > 0) {
     const int n = static_cast<int>(std::min<std::int64_t>(samples, kPiece));
-    if (!WriteMicFifo(planes, n)) return;
+    if (!out_.Write(planes, n, true)) return;
     timeline.Wrote(n);
     samples -= n;
   }
 }
 
-void Recorder::MicrophoneCapture() {
-  const std::int64_t started = av_gettime_relative();
-  MicState m;
-  std::string lost;  // why the microphone is gone, when it is
-  bool opened = false;
-  const auto finish = [&] {
-    Trace("micophone audio capture thread exit\n");
-    if (!lost.empty() && !stopRequested_) ReportSoundLost(kSoundMicrophone, lost, opened);
-    MicrophoneEnded();
-  };
-  if (!m.voice.Init(settings_.microphoneCheck != 0, settings_.voiceSize)) return finish();
+void MicrophoneSource::Ended() {
+  session_.start.microphoneEnded = true;
+  out_.Finish();
+}
 
-  const std::string source = micDevices_.front().displayName;
+// Opens the device and the first resampling stage. False, with `lost`
+// saying why when the user should be told, when the thread cannot go on.
+bool MicrophoneSource::Open(State& m, bool& opened, std::string& lost) {
+  const std::int64_t started = av_gettime_relative();
+  const SessionSettings& s = session_.settings;
+  if (!m.voice.Init(s.microphoneCheck != 0, s.voiceSize)) return false;
+  const std::string source = devices_.front().displayName;
   if (!m.capture.Open(source)) {
     LOG(ERROR) << "psDevName:" << source;
     LOG(ERROR) << "avformat_open_input err,errstr=" << m.capture.Error();
     lost = "the microphone could not be opened: " + m.capture.Error();
-    return finish();
+    return false;
   }
   opened = true;
   LOG(ERROR) << "avformat_open_input time: " << (av_gettime_relative() - started);
@@ -220,68 +206,84 @@ void Recorder::MicrophoneCapture() {
   LOG(INFO) << "dst_nb_channels: 2";
   LOG(INFO) << "dst_rate: " << kTargetRate;
   LOG(INFO) << "dst_sample_fmt: fltp";
-  if (!MakeFirstStage(m)) return finish();
+  if (!MakeFirstStage(m)) return false;
   LOG(ERROR) << "audio init time:" << (av_gettime_relative() - started);
-
   m.accumulated.reserve(kAccumulationSamples);
-  const int blockAlign = m.capture.BlockAlign();
-  auto lastSound = std::chrono::steady_clock::now();
-  SoundTimeline timeline(kTargetRate);
-  while (!stopRequested_) {
-    // Start alignment: throw away what the device delivered before all
-    // sources are ready. A system-sound source that has ended counts as ready.
-    if (settings_.voiceSource == VoiceSource::kBoth) {
-      while (!(micReady_ && SpeakerSettled()) && !stopRequested_) {
-        DiscardBuffered(m.capture);
-        micReady_ = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-    } else if (!micReady_) {
+  return true;
+}
+
+// Start alignment: throws away what the device delivered before all
+// sources are ready. A system-sound source that has ended counts as ready.
+void MicrophoneSource::AlignStart(State& m) {
+  StartLine& start = session_.start;
+  if (session_.settings.voiceSource == VoiceSource::kBoth) {
+    while (!(start.microphone && start.SystemSettled()) && !session_.gate.Aborted()) {
       DiscardBuffered(m.capture);
-      micReady_ = true;
+      start.microphone = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    const size_t bytes = m.capture.NextPacketSize();
-    if (m.capture.Failed()) {
-      LOG(ERROR) << "read audio packet err: the sound server dropped the microphone";
-      lost = "the sound server dropped the microphone";
-      break;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (bytes > 0) {
-      lastSound = now;
-    } else if (now - lastSound > kMicStallLimit) {
-      LOG(ERROR) << "read audio packet err: the microphone delivers nothing";
-      lost = "the microphone stopped delivering sound";
-      break;
-    }
-    if (!capturing_) {
-      if (bytes > 0) m.capture.Release();  // paused: nothing is kept
-      else std::this_thread::sleep_for(kMicPoll);
-      timeline.Reset();
-      continue;
-    }
-    if (!timeline.Anchored()) timeline.Anchor(now);
-    if (bytes == 0) {
-      // Late sound: silence stands in for what is overdue, so the picture
-      // does not wait; what arrives later fills only what is still open.
-      WriteMicSilence(timeline, timeline.Missing(now - kMicLateLimit));
-      std::this_thread::sleep_for(kMicPoll);
-      continue;
-    }
-    const int frames = static_cast<int>(bytes / blockAlign);
-    const auto fragmentStart =
-        now - std::chrono::microseconds(static_cast<std::int64_t>(frames) * 1000000 / m.capture.Rate());
-    const std::int64_t missing = timeline.Missing(fragmentStart);
-    if (missing > kMicJitterSamples) WriteMicSilence(timeline, missing);
-    const int made = TakeMicrophoneFragment(m, m.capture.Data(), frames);
-    m.capture.Release();
-    if (made < 0) {
-      lost = "the microphone's sound could not be converted";
-      break;
-    }
-    timeline.Wrote(made);
+  } else if (!start.microphone) {
+    DiscardBuffered(m.capture);
+    start.microphone = true;
   }
-  finish();
+}
+
+void MicrophoneSource::Body() {
+  State m;
+  std::string lost;  // why the microphone is gone, when it is
+  bool opened = false;
+  const RunGate& gate = session_.gate;
+  if (Open(m, opened, lost)) {
+    const int blockAlign = m.capture.BlockAlign();
+    auto lastSound = std::chrono::steady_clock::now();
+    SoundTimeline timeline(kTargetRate);
+    while (!gate.Aborted()) {
+      AlignStart(m);
+      const size_t bytes = m.capture.NextPacketSize();
+      if (m.capture.Failed()) {
+        LOG(ERROR) << "read audio packet err: the sound server dropped the microphone";
+        lost = "the sound server dropped the microphone";
+        break;
+      }
+      const auto now = std::chrono::steady_clock::now();
+      if (bytes > 0) {
+        lastSound = now;
+      } else if (now - lastSound > kMicStallLimit) {
+        LOG(ERROR) << "read audio packet err: the microphone delivers nothing";
+        lost = "the microphone stopped delivering sound";
+        break;
+      }
+      if (!gate.IsOpen()) {
+        if (bytes > 0) m.capture.Release();  // paused: nothing is kept
+        else std::this_thread::sleep_for(kMicPoll);
+        timeline.Reset();
+        continue;
+      }
+      if (!timeline.Anchored()) timeline.Anchor(now);
+      if (bytes == 0) {
+        // Late sound: silence stands in for what is overdue, so the picture
+        // does not wait; what arrives later fills only what is still open.
+        WriteSilence(timeline, timeline.Missing(now - kMicLateLimit));
+        std::this_thread::sleep_for(kMicPoll);
+        continue;
+      }
+      const int frames = static_cast<int>(bytes / blockAlign);
+      const auto fragmentStart = now - std::chrono::microseconds(static_cast<std::int64_t>(frames) *
+                                                                 1000000 / m.capture.Rate());
+      const std::int64_t missing = timeline.Missing(fragmentStart);
+      if (missing > kMicJitterSamples) WriteSilence(timeline, missing);
+      const int made = TakeFragment(m, m.capture.Data(), frames);
+      m.capture.Release();
+      if (made < 0) {
+        lost = "the microphone's sound could not be converted";
+        break;
+      }
+      timeline.Wrote(made);
+    }
+  }
+  Trace("micophone audio capture thread exit\n");
+  if (!lost.empty() && !gate.Aborted() && session_.listener)
+    session_.listener->SoundSourceLost(kSoundMicrophone, lost, opened);
 }
 
 }  // namespace kal

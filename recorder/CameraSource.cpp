@@ -1,7 +1,7 @@
-// The camera source: the first video4linux2 device, at its own picture size
-// and frame rate, read into the packet queue.
+#include "recorder/CameraSource.h"
 
 #include <cstdio>
+#include <thread>
 
 #include <glog/logging.h>
 
@@ -9,7 +9,7 @@ extern "C" {
 #include <libavdevice/avdevice.h>
 }
 
-#include "recorder/Recorder.h"
+#include "recorder/CaptureDevices.h"
 #include "recorder/Trace.h"
 
 namespace kal {
@@ -17,9 +17,9 @@ namespace kal {
 constexpr std::chrono::milliseconds kCameraGateWait{400};
 constexpr std::chrono::milliseconds kCameraQueueFullPause{100};
 
-int Recorder::SetupCameraSource() {
-  std::string format = cameraFormatOverride_;
-  std::string url = cameraUrlOverride_;
+int CameraSource::Setup(const std::string& formatOverride, const std::string& urlOverride) {
+  std::string format = formatOverride;
+  std::string url = urlOverride;
   if (url.empty()) {
     const auto devices = EnumerateCaptureDevices(CaptureKind::kCamera);
     if (devices.empty()) {
@@ -36,7 +36,7 @@ int Recorder::SetupCameraSource() {
     LOG(ERROR) << "not open the file, error code = " << ret;
     return -1;
   }
-  videoInput_.reset(ic);
+  input_.reset(ic);
   if (avformat_find_stream_info(ic, nullptr) < 0) {
     LOG(ERROR) << "not find stream information";
     return -1;
@@ -52,53 +52,51 @@ int Recorder::SetupCameraSource() {
     LOG(ERROR) << "not found video decoder";
     return -1;
   }
-  videoDecoder_.reset(avcodec_alloc_context3(codec));
-  if (!videoDecoder_ || avcodec_parameters_to_context(videoDecoder_.get(), st->codecpar) < 0 ||
-      avcodec_open2(videoDecoder_.get(), codec, nullptr) < 0) {
+  decoder_.reset(avcodec_alloc_context3(codec));
+  if (!decoder_ || avcodec_parameters_to_context(decoder_.get(), st->codecpar) < 0 ||
+      avcodec_open2(decoder_.get(), codec, nullptr) < 0) {
     LOG(ERROR) << "not open video decoder";
     return -1;
   }
   // 4:2:0 pictures need even sizes; odd camera sizes are scaled down by one.
-  videoWidth_ = videoDecoder_->width & ~1;
-  videoHeight_ = videoDecoder_->height & ~1;
+  session_.width = decoder_->width & ~1;
+  session_.height = decoder_->height & ~1;
   const AVRational rate = st->avg_frame_rate.den > 0 ? st->avg_frame_rate : st->r_frame_rate;
-  if (rate.den > 0 && rate.num / rate.den > 0) frameRate_ = rate.num / rate.den;
-  videoDecoder_->time_base = AVRational{1, frameRate_};
-  if (videoDecoder_->bit_rate <= 0) {
-    videoDecoder_->bit_rate = static_cast<std::int64_t>(videoWidth_) * videoHeight_ * 32 * frameRate_;
+  if (rate.den > 0 && rate.num / rate.den > 0) session_.frameRate = rate.num / rate.den;
+  decoder_->time_base = AVRational{1, session_.frameRate};
+  if (decoder_->bit_rate <= 0) {
+    decoder_->bit_rate =
+        static_cast<std::int64_t>(session_.width) * session_.height * 32 * session_.frameRate;
   }
-  LOG(ERROR) << "videoWidth:" << videoWidth_;
-  LOG(ERROR) << "videoWidth:" << videoHeight_;
-  return videoFifo_.Allocate(videoWidth_, videoHeight_) ? 0 : -1;
+  return 0;
 }
 
-void Recorder::CameraReadThread() {
-  while (!stopRequested_) {
+void CameraSource::Release() {
+  decoder_.reset();
+  input_.reset();
+}
+
+void CameraSource::Body() {
+  RunGate& gate = session_.gate;
+  while (!gate.Aborted()) {
+    const bool open = gate.WaitOpen(kCameraGateWait, [](bool before) {
+      Trace(before ? "read video packet thread lock\n" : "read video packet thread unlock\n");
+    });
+    if (!open) break;
     PacketPtr packet = MakePacket();
-    int ret = 0;
-    {
-      std::unique_lock<std::mutex> lock(readGateLock_);
-      while (!capturing_ && !stopRequested_) {
-        Trace("read video packet thread lock\n");
-        readGateCond_.wait_for(lock, kCameraGateWait);
-        Trace("read video packet thread unlock\n");
-      }
-      if (stopRequested_) break;
-      ret = av_read_frame(videoInput_.get(), packet.get());
-    }
+    const int ret = av_read_frame(input_.get(), packet.get());
     if (ret < 0) {
       LOG(ERROR) << "read frame finish, ret = " << ret;
       break;
     }
-    ++picturesGrabbed_;
-    if (!packetQueue_.TryPush(std::move(packet))) {
-      LOG(ERROR) << "video queue size: " << packetQueue_.Size();
-      ++picturesDropped_;
+    ++session_.counters.picturesGrabbed;
+    if (!out_.TryPush(std::move(packet))) {
+      LOG(ERROR) << "video queue size: " << out_.Size();
+      ++session_.counters.picturesDropped;
       std::this_thread::sleep_for(kCameraQueueFullPause);
     }
   }
   Trace("%s\n", "video camera thread exit");
-  ReaderEnded();
 }
 
 }  // namespace kal

@@ -1,0 +1,120 @@
+#include "recorder/ConvertStage.h"
+
+#include <cstring>
+
+#include <glog/logging.h>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
+#include "recorder/ScreenGrabber.h"
+#include "recorder/Trace.h"
+
+namespace kal {
+
+// The longest wait for a packet; the reader's end or a stop wakes it sooner.
+constexpr std::chrono::milliseconds kQueueWait{400};
+
+int ConvertStage::Setup(CodecContextPtr decoder) {
+  decoder_ = std::move(decoder);
+  lastSlot_ = nullptr;
+  converter_ = PictureConverter();
+  if (!decoder_) return -1;
+  // A watermark that cannot be drawn fails the start rather than leaving
+  // the converter without its graph.
+  if (session_.settings.watermark != WatermarkKind::kNone &&
+      watermark_.Build(session_.settings, session_.width, session_.height, decoder_.get(),
+                       decoder_->pix_fmt) != 0)
+    return -1;
+  return out_.Allocate(session_.width, session_.height) ? 0 : -1;
+}
+
+void ConvertStage::Release() {
+  watermark_.Reset();
+  decoder_.reset();
+  converter_ = PictureConverter();
+  lastSlot_ = nullptr;
+}
+
+void ConvertStage::Body() {
+  FramePtr decoded = MakeFrame();
+  FramePtr filtered = MakeFrame();
+  for (;;) {
+    PacketPtr packet = in_.Pop(kQueueWait);
+    if (!packet) {
+      // After a stop, what the reader queued is still converted.
+      if (in_.Finished()) break;
+      continue;
+    }
+    if (packet->size == 0) {
+      RepeatIntoFifo();  // the screen did not change
+      continue;
+    }
+    if (!Decode(packet.get(), decoded.get())) break;
+    AVFrame* picture = decoded.get();
+    if (watermark_.Built()) {
+      if (!watermark_.Apply(decoded.get(), filtered.get())) break;
+      picture = filtered.get();
+    }
+    if (!ConvertIntoFifo(picture)) {
+      LOG(ERROR) << "cannot convert the picture";
+      break;
+    }
+    av_frame_unref(decoded.get());
+    av_frame_unref(filtered.get());
+  }
+  Trace("video decode thread exit\n");
+}
+
+bool ConvertStage::Decode(AVPacket* packet, AVFrame* decoded) {
+  if (session_.settings.videoSource == VideoSource::kScreen &&
+      ScreenGrabber::WrapPicture(packet, session_.width, session_.height, decoded))
+    return true;
+  int ret = avcodec_send_packet(decoder_.get(), packet);
+  if (ret >= 0) ret = avcodec_receive_frame(decoder_.get(), decoded);
+  if (ret < 0) {
+    Trace("err: %s\n", AvError(ret).c_str());
+    LOG(ERROR) << "decode error";
+    return false;
+  }
+  return true;
+}
+
+// The FIFO's next free slot, once there is room. Without one (the encoder
+// has ended, or no memory is left) the picture is left out and counted.
+std::uint8_t* ConvertStage::FreeSlot() {
+  std::uint8_t* slot = out_.WaitFreeSlot();
+  if (!slot) ++session_.counters.picturesDropped;
+  return slot;
+}
+
+// Converts straight into the FIFO's next free slot. False when the picture
+// cannot be converted.
+bool ConvertStage::ConvertIntoFifo(const AVFrame* picture) {
+  std::uint8_t* slot = FreeSlot();
+  if (!slot) return true;
+  std::uint8_t* planes[4] = {};
+  int linesizes[4] = {};
+  if (av_image_fill_arrays(planes, linesizes, slot, AV_PIX_FMT_YUV420P, session_.width,
+                           session_.height, 1) < 0 ||
+      !converter_.Convert(picture, session_.width, session_.height, planes, linesizes))
+    return false;
+  out_.Commit();
+  lastSlot_ = slot;
+  return true;
+}
+
+// The last picture again. Only this thread writes slots, so the last one
+// still holds it; when the encoder is done with it, it is the very slot
+// handed out again and nothing needs copying.
+void ConvertStage::RepeatIntoFifo() {
+  if (!lastSlot_) return;
+  std::uint8_t* slot = FreeSlot();
+  if (!slot) return;
+  if (slot != lastSlot_) std::memcpy(slot, lastSlot_, static_cast<std::size_t>(out_.PictureSize()));
+  out_.Commit();
+  lastSlot_ = slot;
+}
+
+}  // namespace kal

@@ -1,0 +1,46 @@
+#pragma once
+// The picture converter stage: takes the sources' packets, decodes them (a
+// screen picture is used where it lies, a camera's goes through its
+// decoder), burns in the watermark and converts each picture straight into
+// a slot of the encoder's FIFO. An empty packet repeats the last picture.
+
+#include <cstdint>
+
+#include "recorder/PacketQueue.h"
+#include "recorder/PictureConverter.h"
+#include "recorder/Stage.h"
+#include "recorder/VideoFifo.h"
+#include "recorder/WatermarkGraph.h"
+
+namespace kal {
+
+class ConvertStage : public Stage {
+ public:
+  ConvertStage(SessionState& session, PacketQueue& in, VideoFifo& out)
+      : Stage("picture converter", session), in_(in), out_(out) {}
+
+  // Takes the source's decoder, builds the watermark graph the settings
+  // ask for and sizes the FIFO. 0 or -1.
+  int Setup(CodecContextPtr decoder);
+  const AVCodecContext* Decoder() const { return decoder_.get(); }
+  void Release();
+
+ protected:
+  void Body() override;
+  void Ended() override { out_.EndWriting(); }
+
+ private:
+  bool Decode(AVPacket* packet, AVFrame* decoded);
+  bool ConvertIntoFifo(const AVFrame* picture);
+  void RepeatIntoFifo();
+  std::uint8_t* FreeSlot();
+
+  PacketQueue& in_;
+  VideoFifo& out_;
+  CodecContextPtr decoder_;
+  WatermarkGraph watermark_;
+  PictureConverter converter_;
+  std::uint8_t* lastSlot_ = nullptr;  // the last picture written
+};
+
+}  // namespace kal

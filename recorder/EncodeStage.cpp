@@ -1,0 +1,139 @@
+#include "recorder/EncodeStage.h"
+
+#include <thread>
+
+#include <glog/logging.h>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
+#include "recorder/Trace.h"
+
+namespace kal {
+
+constexpr std::chrono::milliseconds kPictureWait{10};
+constexpr std::chrono::milliseconds kEncodeGateWait{400};
+
+namespace {
+
+// The encoder's reference to a FIFO slot ends: the slot is free again.
+void ReleaseSlot(void* fifo, std::uint8_t*) { static_cast<VideoFifo*>(fifo)->Release(); }
+
+}  // namespace
+
+void EncodeStage::Body() {
+  RunGate& gate = session_.gate;
+  const auto trace = [](bool before) {
+    Trace(before ? "encode thread lock\n" : "encode thread unlock\n");
+  };
+  while (gate.WaitOpen(kEncodeGateWait, trace)) {
+    if (session_.encoderHeldForTesting) {
+      std::this_thread::sleep_for(kPictureWait);
+      continue;
+    }
+    if (file_.VideoAhead()) {
+      AudioTurn(false);
+    } else {
+      VideoTurn(false);
+    }
+  }
+  Drain();
+  Trace("video encode thread exit\n");
+}
+
+// Takes one picture from the FIFO and encodes it. While recording, a stop
+// ends the wait; while draining, the wait lasts until the converter has
+// delivered everything.
+bool EncodeStage::VideoTurn(bool draining) {
+  std::uint8_t* slot = pictures_.TakeOldest(kPictureWait, draining);
+  if (!slot) return false;
+  // Encoded from the slot itself: a counted reference, so the encoder does
+  // not copy it either; the slot is released when the encoder lets go.
+  AVFrame* frame = frame_.get();
+  frame->buf[0] = av_buffer_create(slot, static_cast<size_t>(pictures_.PictureSize()),
+                                   ReleaseSlot, &pictures_, 0);
+  if (!frame->buf[0]) {
+    pictures_.Release();
+    return false;
+  }
+  av_image_fill_arrays(frame->data, frame->linesize, slot, AV_PIX_FMT_YUV420P, session_.width,
+                       session_.height, 1);
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = session_.width;
+  frame->height = session_.height;
+  frame->pts = frameIndex_++;
+  EncodeVideo(frame);
+  av_frame_unref(frame);
+  return true;
+}
+
+// One submission per picture: submitting a picture again would put it into
+// the stream twice. Whatever the encoder holds back comes out at the end.
+void EncodeStage::EncodeVideo(AVFrame* frame) {
+  AVCodecContext* encoder = file_.VideoEncoder();
+  int ret = avcodec_send_frame(encoder, frame);
+  if (ret < 0 && ret != AVERROR_EOF) {
+    Trace("video encode err,times=%d, ret=%d, got_picture=%d\n", 0, ret, 0);
+    return;
+  }
+  PacketPtr packet = MakePacket();
+  while (avcodec_receive_packet(encoder, packet.get()) >= 0) {
+    file_.WriteVideo(packet.get());
+    av_packet_unref(packet.get());
+  }
+}
+
+bool EncodeStage::AudioTurn(bool draining) {
+  FramePtr frame = sound_.Next(draining);
+  return frame && EncodeAudio(frame.get());
+}
+
+// Submits one frame (nullptr: drain) and writes what comes out.
+bool EncodeStage::EncodeAudio(AVFrame* frame) {
+  if (frame) {
+    frame->pts = audioSamplesIn_;
+    audioSamplesIn_ += frame->nb_samples;
+  }
+  AVCodecContext* encoder = file_.AudioEncoder();
+  const int ret = avcodec_send_frame(encoder, frame);
+  if (ret < 0 && ret != AVERROR_EOF) {
+    Trace("audio encode err,times=%d, ret=%d, got_picture=%d\n", 0, ret, 0);
+    return false;
+  }
+  bool wrote = false;
+  PacketPtr packet = MakePacket();
+  while (avcodec_receive_packet(encoder, packet.get()) >= 0) {
+    file_.WriteAudio(packet.get());
+    av_packet_unref(packet.get());
+    wrote = true;
+  }
+  return wrote;
+}
+
+// After a stop: encode the pictures still coming, let the encoder give up
+// what it holds, and bring the sound up to the end of the picture.
+void EncodeStage::Drain() {
+  if (file_.WriteFailed()) return;  // nothing more reaches the file
+  // The audio encoder gives its first packet one frame late; more fruitless
+  // turns than this in a row mean it gives nothing at all.
+  constexpr int kMaxFruitlessAudioTurns = 4;
+  int fruitless = 0;
+  const auto audioTurn = [&] {
+    fruitless = AudioTurn(true) ? 0 : fruitless + 1;
+    return fruitless <= kMaxFruitlessAudioTurns;
+  };
+  for (;;) {
+    if (file_.VideoAhead()) {
+      if (!audioTurn()) break;
+    } else if (!VideoTurn(true)) {
+      break;
+    }
+  }
+  EncodeVideo(nullptr);
+  while (file_.VideoAhead() && audioTurn()) {
+  }
+  EncodeAudio(nullptr);
+}
+
+}  // namespace kal

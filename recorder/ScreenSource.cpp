@@ -1,0 +1,221 @@
+#include "recorder/ScreenSource.h"
+
+#include <cstdio>
+#include <thread>
+
+#include <glog/logging.h>
+
+extern "C" {
+#include <libavutil/time.h>
+}
+
+#include "recorder/CaptureGeometry.h"
+#include "recorder/ClickFlags.h"
+#include "recorder/Trace.h"
+
+namespace kal {
+
+constexpr std::chrono::milliseconds kReadGateWait{400};
+
+int ScreenSource::Setup(int screenWidth, int screenHeight) {
+  const SessionSettings& s = session_.settings;
+  int width = screenWidth;
+  int height = screenHeight;
+  regionX_ = regionY_ = 0;
+  if (s.userDefinedRegionCheck) {
+    const Rect region = FitRegion(s.region, screenWidth, screenHeight);
+    regionX_ = region.x;
+    regionY_ = region.y;
+    width = region.width;
+    height = region.height;
+    std::printf("regionOffsetX: %d\nregionOffsetY: %d\nvideoWidth: %d\nvideoHeight: %d\n",
+                regionX_, regionY_, width, height);
+  }
+  if (s.mouseFollowCheck) {
+    const Rect follow = FitRegion({0, 0, s.followWidth, s.followHeight}, screenWidth, screenHeight);
+    width = follow.width;
+    height = follow.height;
+  }
+  if (!s.userDefinedRegionCheck && !s.mouseFollowCheck) {
+    // Full screen is the primary monitor (with several, the root window
+    // also holds the others and the dead areas between them), with an even
+    // size for 4:2:0 pictures.
+    const platform::Monitor m =
+        platform::PrimaryMonitor(platform::QueryMonitors(), {screenWidth, screenHeight});
+    const Rect full = FitRegion({m.x, m.y, m.width, m.height}, screenWidth, screenHeight);
+    regionX_ = full.x;
+    regionY_ = full.y;
+    width = full.width;
+    height = full.height;
+    LOG(INFO) << "full screen: monitor " << m.name << " " << full.width << "x" << full.height
+              << "+" << full.x << "+" << full.y;
+  }
+  session_.width = width;
+  session_.height = height;
+  return grabber_.Setup(regionX_, regionY_, width, height) ? 0 : -1;
+}
+
+// Screen pictures are bitmaps of our own making, which the converter uses
+// where they lie; the bitmap decoder stands behind that for anything else.
+CodecContextPtr ScreenSource::MakeDecoder() const {
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_BMP);
+  if (!codec) {
+    LOG(ERROR) << "not found video decoder";
+    return nullptr;
+  }
+  CodecContextPtr c(avcodec_alloc_context3(codec));
+  if (!c) return nullptr;
+  const int rate = session_.frameRate;
+  c->width = session_.width;
+  c->height = session_.height;
+  c->pix_fmt = AV_PIX_FMT_BGRA;
+  c->codec_type = AVMEDIA_TYPE_VIDEO;
+  c->time_base = AVRational{1, rate};
+  c->bit_rate = static_cast<std::int64_t>(static_cast<double>(c->width) * c->height * 4 * rate * 8);
+  if (avcodec_open2(c.get(), codec, nullptr) < 0) {
+    LOG(ERROR) << "not open video decoder";
+    return nullptr;
+  }
+  return c;
+}
+
+CursorEffectSettings ScreenSource::EffectSettings() const {
+  const SessionSettings& s = session_.settings;
+  CursorEffectSettings fx;
+  fx.drawCursor = s.mouseCheck != 0;
+  fx.ripples = s.mouseEffectClickCheck != 0;
+  fx.highlight = s.mouseHotRegionCheck != 0;
+  fx.leftColor = s.leftColor;
+  fx.rightColor = s.rightColor;
+  fx.highlightColor = s.highlightColor;
+  fx.highlightWidth = fx.highlightHeight = s.highlightSize;
+  fx.highlightHalfWidth = fx.highlightHalfHeight = s.highlightSize / 2;
+  fx.frameRate = session_.frameRate;
+  return fx;
+}
+
+void ScreenSource::Body() {
+  PacingClock clock(session_.frameRate);
+  CursorEffects effects(EffectSettings());
+  Cursor cursor;
+  RunGate& gate = session_.gate;
+  const auto stop = [&gate] { return gate.Aborted(); };
+
+  clock.Begin();
+  session_.start.video = true;
+  while (!gate.Aborted()) {
+    clock.NextTurn();
+    if (!WaitForSound(clock)) break;
+    const bool open = gate.WaitOpen(kReadGateWait, [&clock](bool before) {
+      if (before) {
+        clock.PauseStep();
+        Trace("read video packet thread lock\n");
+      } else {
+        Trace("read video packet thread unlock\n");
+        clock.PauseResume();
+      }
+    });
+    if (!open) break;
+    clock.WaitForPicture(stop);
+    if (gate.Aborted()) break;
+    TakePicture(clock, effects, cursor);
+  }
+  grabber_.Release();
+  const std::int64_t running = clock.RunningMicros();
+  LOG(ERROR) << "frames: " << clock.Grabbed();
+  LOG(ERROR) << "diff time: " << running;
+  LOG(ERROR) << "diff frames: "
+             << static_cast<std::int64_t>(running / 1000000.0 * session_.frameRate - clock.Grabbed());
+  Trace("%s\n", "video read thread exit");
+}
+
+// Start alignment: the first picture waits for the sound sources. False
+// once stopped.
+bool ScreenSource::WaitForSound(PacingClock& clock) {
+  StartLine& start = session_.start;
+  while (!start.sound && !session_.gate.Aborted()) {
+    const bool ready = start.SoundSettled(session_.settings.voiceSource);
+    if (ready) start.sound = true;
+    clock.HoldAtStart();
+    if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return !session_.gate.Aborted();
+}
+
+// A picture may repeat the last one when neither the screen nor the cursor
+// (its place, its shape, a ripple) changed since. Once a second the screen
+// is grabbed anyway, in case a change went unreported.
+bool ScreenSource::Still(const PacingClock& clock, const CursorEffects& effects,
+                         const Cursor& cursor) {
+  if (grabber_.Changed()) return false;  // asked every picture: it takes what XDamage reported
+  if (session_.settings.mouseFollowCheck || clock.Grabbed() % session_.frameRate == 0) return false;
+  if (!cursor.grabbedOnce || cursor.image.x != cursor.drawnX || cursor.image.y != cursor.drawnY ||
+      cursor.image.serial != cursor.drawnSerial)
+    return false;
+  return !session_.settings.mouseEffectClickCheck ||
+         (effects.Ripples().empty() && !leftClickSeen && !rightClickSeen);
+}
+
+// A screen that changed size (XRandR) fails the grab, or, grown back, is
+// noticed once a second: the grab follows it and the recording goes on.
+bool ScreenSource::GrabScreen(const PacingClock& clock) {
+  bool grabbed = grabber_.Grab();
+  if ((!grabbed || clock.Grabbed() % session_.frameRate == 0) && grabber_.Refit())
+    grabbed = grabber_.Grab();
+  return grabbed;
+}
+
+void ScreenSource::TakePicture(PacingClock& clock, CursorEffects& effects, Cursor& cursor) {
+  SessionCounters& counters = session_.counters;
+  // The hotspot and image stay from the last successful read.
+  if (grabber_.ReadCursor(cursor.image)) cursor.valid = true;
+  int px = cursor.image.x - regionX_;
+  int py = cursor.image.y - regionY_;
+  if (session_.settings.mouseFollowCheck) {
+    const FollowPlacement p =
+        PlaceFollowWindow(cursor.image.x, cursor.image.y, session_.width, session_.height,
+                          grabber_.ScreenWidth(), grabber_.ScreenHeight());
+    grabber_.MoveTo(p.left, p.top);
+    px = p.pictureX;
+    py = p.pictureY;
+  }
+  if (Still(clock, effects, cursor)) {
+    clock.CountGrab();
+    ++counters.picturesGrabbed;
+    ++counters.picturesRepeated;
+    Queue(MakePacket());  // empty: the last picture again
+    return;
+  }
+  const bool grabbed = GrabScreen(clock);
+  if (counters.firstPictureMicros < 0 && counters.firstRunAt > 0)
+    counters.firstPictureMicros = av_gettime_relative() - counters.firstRunAt;
+  if (grabbed && cursor.valid) {
+    effects.Draw(grabber_.Pixels(), session_.width, session_.height, grabber_.Stride(), px, py,
+                 cursor.image);
+  }
+  clock.CountGrab();
+  ++counters.picturesGrabbed;
+  if (!grabbed) {
+    if (!cursor.grabFailing) LOG(ERROR) << "screen grab failed";
+    cursor.grabFailing = true;
+    ++counters.picturesDropped;
+    return;
+  }
+  cursor.grabFailing = false;
+  cursor.grabbedOnce = true;
+  cursor.drawnX = cursor.image.x;
+  cursor.drawnY = cursor.image.y;
+  cursor.drawnSerial = cursor.image.serial;
+  PacketPtr packet = MakePacket();
+  if (packet && grabber_.BuildPacket(packet.get())) Queue(std::move(packet));
+}
+
+// Queues a picture for the converter, or counts it dropped when the queue
+// is full.
+void ScreenSource::Queue(PacketPtr packet) {
+  if (!packet || out_.TryPush(std::move(packet))) return;
+  LOG(ERROR) << "video queue size: " << out_.Size();
+  ++session_.counters.picturesDropped;
+}
+
+}  // namespace kal

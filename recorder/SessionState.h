@@ -1,0 +1,83 @@
+#pragma once
+// What the stages of one recording session share: its settings and sizes,
+// the run gate, the start line, the counters, and the listener they report
+// to (the Recorder that wires them). The Recorder fills it at Start, before
+// any stage runs; the stages only read the plain fields.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "recorder/RecorderTypes.h"
+#include "recorder/RunGate.h"
+#include "recorder/SessionSettings.h"
+
+namespace kal {
+
+// Start alignment: every source begins together. A source is settled when
+// it is ready or has ended (it will never be ready, and nobody waits for
+// it).
+struct StartLine {
+  std::atomic<bool> video{false};
+  std::atomic<bool> microphone{false};
+  std::atomic<bool> system{false};
+  std::atomic<bool> microphoneEnded{false};
+  std::atomic<bool> systemEnded{false};
+  std::atomic<bool> sound{false};  // the sources the session uses are settled
+
+  bool MicrophoneSettled() const { return microphone || microphoneEnded; }
+  bool SystemSettled() const { return system || systemEnded; }
+  bool SoundSettled(VoiceSource v) const {
+    return v == VoiceSource::kBoth         ? MicrophoneSettled() && SystemSettled()
+           : v == VoiceSource::kMicrophone ? MicrophoneSettled()
+                                           : SystemSettled();
+  }
+  void Reset() {
+    video = microphone = system = microphoneEnded = systemEnded = sound = false;
+  }
+};
+
+struct SessionCounters {
+  std::atomic<std::int64_t> picturesGrabbed{0};
+  std::atomic<std::int64_t> picturesDropped{0};
+  std::atomic<std::int64_t> picturesRepeated{0};
+  std::atomic<std::int64_t> picturesEncoded{0};
+  std::atomic<std::int64_t> audioFramesEncoded{0};
+  std::atomic<std::int64_t> firstRunAt{0};  // microseconds, monotonic; 0 before Run
+  std::atomic<std::int64_t> firstPictureMicros{-1};
+
+  void Reset() {
+    picturesGrabbed = picturesDropped = picturesRepeated = picturesEncoded = audioFramesEncoded = 0;
+    firstRunAt = 0;
+    firstPictureMicros = -1;
+  }
+};
+
+// How stages report; any stage thread.
+class StageListener {
+ public:
+  virtual ~StageListener() = default;
+  // The recording cannot go on: it is stopped and the owner told.
+  virtual void StageFailed(RecordFailure kind, const std::string& why) = 0;
+  // A wanted sound source is missing or gone; silence takes its place.
+  virtual void SoundSourceLost(SoundSource source, const std::string& why, bool whileRecording) = 0;
+  // Whole seconds of picture written so far.
+  virtual void SecondsWritten(std::int64_t seconds) = 0;
+};
+
+struct SessionState {
+  SessionSettings settings;
+  int frameRate = 10;
+  int width = 0;  // of the recorded pictures
+  int height = 0;
+  bool muted = false;  // no sound source: the encoder writes silence
+  RunGate gate;
+  StartLine start;
+  SessionCounters counters;
+  StageListener* listener = nullptr;
+  // Tests: the encoder takes no turns while set, as if the disk or the
+  // encoder had stalled.
+  std::atomic<bool> encoderHeldForTesting{false};
+};
+
+}  // namespace kal

@@ -1,0 +1,47 @@
+#pragma once
+// The encoder's side of the sound sources: each call gives the next frame
+// of 1024 samples from what the session records. Silence when it records
+// no sound; the microphone, waited for while recording; system sound,
+// waited for only while something plays; or both, mixed.
+
+#include "recorder/FfmpegPtr.h"
+#include "recorder/SessionState.h"
+#include "recorder/SoundFifo.h"
+
+namespace kal {
+
+class SystemSoundSource;
+
+class SoundInput {
+ public:
+  // `system` tells whether system sound is playing; null without it.
+  SoundInput(SessionState& session, SoundFifo& microphone, SoundFifo& system,
+             const SystemSoundSource* systemSource)
+      : session_(session), microphone_(microphone), system_(system), systemSource_(systemSource) {}
+
+  // Builds the mix for both sources, in the encoder's format. 0 or -1.
+  int Setup(const AVCodecContext* encoder);
+  // The next frame. While recording, a stop ends the wait for the
+  // microphone (nullptr); while draining, silence makes up what is missing
+  // so the picture is never held up.
+  FramePtr Next(bool draining);
+
+ private:
+  FramePtr NewFrame(bool withBuffer) const;
+  bool TakeMicrophone(AVFrame* frame, bool draining);
+  void TakeSystemSound(AVFrame* frame, bool draining);
+  bool Mix(AVFrame* microphone, AVFrame* system, AVFrame* mixed);
+
+  SessionState& session_;
+  SoundFifo& microphone_;
+  SoundFifo& system_;
+  const SystemSoundSource* systemSource_;
+  const AVCodecContext* encoder_ = nullptr;
+  FilterGraphPtr mixGraph_;
+  AVFilterContext* mixSystem_ = nullptr;      // "in0"
+  AVFilterContext* mixMicrophone_ = nullptr;  // "in1"
+  AVFilterContext* mixSink_ = nullptr;        // "out"
+  std::int64_t mixPts_ = 0;
+};
+
+}  // namespace kal

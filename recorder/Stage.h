@@ -1,0 +1,44 @@
+#pragma once
+// A stage of the recording pipeline owns one worker thread. What the worker
+// throws is caught at its top: the stage keeps the words as its error, runs
+// its Ended() as a normal end would (the next stage waits for that), and
+// tells the listener, which stops the recording.
+
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "recorder/SessionState.h"
+
+namespace kal {
+
+class Stage {
+ public:
+  Stage(const char* name, SessionState& session) : session_(session), name_(name) {}
+  // Joins the thread: a stage never outlives its worker.
+  virtual ~Stage() { Join(); }
+  Stage(const Stage&) = delete;
+  Stage& operator=(const Stage&) = delete;
+
+  void Launch();
+  void Join();
+  const char* Name() const { return name_; }
+  // Why the worker failed; empty when it did not.
+  std::string Error() const;
+
+ protected:
+  virtual void Body() = 0;
+  // What the following stages wait for: called once the body returns or
+  // throws.
+  virtual void Ended() {}
+  SessionState& session_;
+
+ private:
+  void Top();
+  const char* name_;
+  std::thread thread_;
+  mutable std::mutex errorLock_;
+  std::string error_;
+};
+
+}  // namespace kal

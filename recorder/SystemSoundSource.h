@@ -1,0 +1,42 @@
+#pragma once
+// The system-sound stage: the default sink's monitor, collected in staging
+// blocks of 22,050 sample frames (about half a second), converted to the
+// encoder's format and appended to its SoundFifo. While nothing plays the
+// source is inactive and the encoder takes silence without waiting.
+
+#include <atomic>
+#include <string>
+
+#include "recorder/SoundFifo.h"
+#include "recorder/Stage.h"
+
+namespace kal {
+
+namespace platform {
+class PulseCapture;
+}
+
+class SystemSoundSource : public Stage {
+ public:
+  SystemSoundSource(SessionState& session, SoundFifo& out)
+      : Stage("system sound", session), out_(out) {}
+
+  // Prepares the hand-over. False on failure.
+  bool Setup();
+  // Something has played lately: the encoder waits for its sound.
+  bool Active() const { return active_.load(); }
+
+ protected:
+  void Body() override;
+  void Ended() override;
+
+ private:
+  class Converter;
+  bool AlignStart(platform::PulseCapture& capture);
+  void Report(const std::string& lost, bool whileRecording);
+
+  SoundFifo& out_;
+  std::atomic<bool> active_{false};
+};
+
+}  // namespace kal
