@@ -11,6 +11,7 @@ extern "C" {
 #include "config/ConfigKeys.h"
 #include "platform/X11Screen.h"
 #include "recorder/CaptureDevices.h"
+#include "recorder/SoundChoice.h"
 #include "recorder/Trace.h"
 
 namespace kal {
@@ -83,7 +84,9 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
     Release();
     return -1;
   }
-  SourceCheck();
+  session_.muted = ChooseSoundSources(session_.settings, [this](SoundSource s, const std::string& why) {
+    SoundSourceLost(s, why, false);
+  });
   ret = SetupSound();
   if (ret != 0) {
     LOG(ERROR) << "音频参数初始化失败";
@@ -122,46 +125,6 @@ int Recorder::SetupVideo() {
   LOG(ERROR) << "videoWidth:" << session_.height;
   converter_ = std::make_unique<ConvertStage>(session_, packets_, pictures_);
   return converter_->Setup(std::move(decoder));
-}
-
-// Which sound sources the session really uses.
-void Recorder::SourceCheck() {
-  SessionSettings& s = session_.settings;
-  if (s.audioMuteCheck) {
-    session_.muted = true;
-    return;
-  }
-  std::string micName;
-  const bool mic = HasDefaultCaptureEndpoint(micName);
-  const bool render = HasDefaultRenderEndpoint();
-  // A wanted source that is not there is told, never silently left out.
-  if (WantsMicrophone(s.voiceSource) && !mic)
-    SoundSourceLost(kSoundMicrophone, "no microphone found", false);
-  if (WantsSystemSound(s.voiceSource) && !render)
-    SoundSourceLost(kSoundSystem, "no playback device to record system sound from", false);
-  bool& muted = session_.muted;
-  switch (s.voiceSource) {
-    case VoiceSource::kBoth:
-      if (!mic && !render) {
-        muted = true;
-      } else if (!mic) {
-        s.voiceSource = VoiceSource::kSystem;
-      } else if (!render) {
-        s.voiceSource = VoiceSource::kMicrophone;
-      }
-      break;
-    case VoiceSource::kMicrophone:
-      muted = !mic;
-      break;
-    case VoiceSource::kSystem:
-      muted = !render;
-      break;
-    case VoiceSource::kNone:
-      muted = true;  // an unknown choice records no sound
-      break;
-  }
-  LOG(INFO) << "sound: "
-            << (muted ? "muted" : "voice-source " + std::to_string(static_cast<int>(s.voiceSource)));
 }
 
 // The sound sources, the file's header, and the encoder that joins them.

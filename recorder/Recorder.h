@@ -105,7 +105,6 @@ class Recorder : private StageListener {
   // Start, step by step.
   void ResetSession(int frameRate);
   int SetupVideo();
-  void SourceCheck();
   int SetupSound();
   void Launch();
   std::vector<Stage*> Stages() const;
