@@ -112,7 +112,7 @@ int Recorder::SetupVideo() {
     if (ret != 0) return ret;
     decoder = camera_->TakeDecoder();
   } else {
-    const platform::ScreenSize screen = platform::QueryScreenSize();
+    const ::platform::ScreenSize screen = ::platform::QueryScreenSize();
     if (screen.width <= 0 || screen.height <= 0) {
       LOG(ERROR) << "no X display to record";
       return -1;

@@ -2,7 +2,7 @@
 
 #include <glog/logging.h>
 
-#include "recorder/CaptureDevices.h"
+#include "recorder/MixerWrap.h"
 
 namespace kal {
 

@@ -32,7 +32,7 @@ bool SoundFifo::Write(std::uint8_t* const* planes, int samples, bool waitForRoom
       LOG(ERROR) << "audio fifo space is not enough";
       cond_.wait_for(lock, kRoomRecheck);
     }
-    if (av_audio_fifo_write(fifo_.get(), reinterpret_cast<void* const*>(planes), samples) < samples)
+    if (av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(planes)), samples) < samples)
       return false;
   }
   cond_.notify_all();
@@ -78,7 +78,7 @@ int SoundFifo::Read(std::uint8_t* const* planes, int samples) {
   int got = 0;
   {
     std::lock_guard<std::mutex> lock(lock_);
-    if (fifo_) got = av_audio_fifo_read(fifo_.get(), reinterpret_cast<void* const*>(planes), samples);
+    if (fifo_) got = av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(planes)), samples);
   }
   cond_.notify_all();
   return got < 0 ? 0 : got;

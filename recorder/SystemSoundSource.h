@@ -10,11 +10,11 @@
 #include "recorder/SoundFifo.h"
 #include "recorder/Stage.h"
 
-namespace kal {
-
 namespace platform {
 class PulseCapture;
 }
+
+namespace kal {
 
 class SystemSoundSource : public Stage {
  public:

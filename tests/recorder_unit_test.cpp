@@ -3,7 +3,9 @@
 
 #include <QImage>
 
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,9 @@
 #include "recorder/PacingClock.h"
 #include "recorder/PacketQueue.h"
 #include "recorder/PixelConvert.h"
+#include "recorder/RunGate.h"
+#include "recorder/SoundFifo.h"
+#include "recorder/VideoFifo.h"
 #include "recorder/SoundTimeline.h"
 
 namespace {
@@ -69,6 +74,115 @@ TEST(PacketQueueTest, HoldsItsBoundAndFinishWakesTheWaiterWithWhatIsLeft) {
   queue.Reset();
   EXPECT_FALSE(queue.Finished());
   EXPECT_EQ(queue.Pop(std::chrono::milliseconds(1)), nullptr) << "a wait that times out";
+}
+
+// Runs `f` on another thread and says how long it took; the test fails
+// rather than hangs when it never returns.
+template <typename F>
+std::chrono::milliseconds TimeOnThread(F f, std::chrono::milliseconds delayBeforeWake,
+                                       const std::function<void()>& wake) {
+  const auto t0 = std::chrono::steady_clock::now();
+  std::thread waiter(f);
+  std::this_thread::sleep_for(delayBeforeWake);
+  wake();
+  waiter.join();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+}
+
+TEST(StageQueuesTest, StopWakesTheEncoderButItsDrainStillTakesWhatTheConverterFinishes) {
+  kal::VideoFifo fifo;
+  ASSERT_TRUE(fifo.Allocate(64, 32, 3));
+  // The encoder waits for a picture while recording; the stop wakes it at
+  // once, well before its wait would end.
+  std::uint8_t* taken = reinterpret_cast<std::uint8_t*>(1);
+  const auto waited = TimeOnThread([&] { taken = fifo.TakeOldest(std::chrono::seconds(20), false); },
+                                   std::chrono::milliseconds(50), [&] { fifo.Abort(); });
+  EXPECT_EQ(taken, nullptr);
+  EXPECT_LT(waited, std::chrono::seconds(5));
+
+  // After the stop the converter still delivers what was grabbed before it:
+  // the draining encoder waits for it and then for the converter's end.
+  std::vector<std::uint8_t*> drained;
+  std::thread encoder([&] {
+    while (std::uint8_t* slot = fifo.TakeOldest(std::chrono::milliseconds(0), true)) {
+      drained.push_back(slot);
+      fifo.Release();
+    }
+  });
+  for (int i = 0; i < 5; ++i) {  // more than the FIFO holds: the converter waits for room
+    std::uint8_t* slot = fifo.WaitFreeSlot();
+    ASSERT_NE(slot, nullptr);
+    slot[0] = static_cast<std::uint8_t>(i);
+    fifo.Commit();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  fifo.EndWriting();
+  encoder.join();
+  ASSERT_EQ(drained.size(), 5u);
+  EXPECT_EQ(drained.back()[0], 4) << "in order, the last one last";
+
+  // A converter waiting for room while the encoder is gone gives up.
+  kal::VideoFifo full;
+  ASSERT_TRUE(full.Allocate(64, 32, 3));
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_NE(full.WaitFreeSlot(), nullptr);
+    full.Commit();
+  }
+  std::uint8_t* room = reinterpret_cast<std::uint8_t*>(1);
+  TimeOnThread([&] { room = full.WaitFreeSlot(); }, std::chrono::milliseconds(50),
+               [&] { full.EndReading(); });
+  EXPECT_EQ(room, nullptr);
+}
+
+TEST(StageQueuesTest, AFullSoundFifoDoesNotHoldUpTheStopAndTheDrainGetsTheLastBlock) {
+  kal::SoundFifo fifo;
+  ASSERT_TRUE(fifo.Allocate(1024));
+  std::vector<float> left(1024, 0.5f), right(1024, -0.5f);
+  std::uint8_t* planes[2] = {reinterpret_cast<std::uint8_t*>(left.data()),
+                             reinterpret_cast<std::uint8_t*>(right.data())};
+  ASSERT_TRUE(fifo.Write(planes, 1024, true));
+  // Full: the microphone waits for room, and the stop ends its wait.
+  bool wrote = true;
+  const auto waited = TimeOnThread([&] { wrote = fifo.Write(planes, 512, true); },
+                                   std::chrono::milliseconds(50), [&] { fifo.Abort(); });
+  EXPECT_FALSE(wrote);
+  EXPECT_LT(waited, std::chrono::seconds(5));
+
+  // Read what is there: real sound, then silence for the rest.
+  std::vector<float> outL(2048, 9.f), outR(2048, 9.f);
+  std::uint8_t* out[2] = {reinterpret_cast<std::uint8_t*>(outL.data()),
+                          reinterpret_cast<std::uint8_t*>(outR.data())};
+  EXPECT_EQ(fifo.Read(out, 2048), 1024);
+  EXPECT_FLOAT_EQ(outL[1023], 0.5f);
+  EXPECT_FLOAT_EQ(outR[0], -0.5f);
+  EXPECT_FLOAT_EQ(outL[1024], 0.f);
+
+  // After the stop a recording wait returns at once, but a drain waits for
+  // the block the system-sound thread hands over as it ends.
+  EXPECT_FALSE(fifo.WaitFor(256, std::chrono::seconds(20), false));
+  bool got = false;
+  TimeOnThread([&] { got = fifo.WaitFor(256, std::chrono::seconds(20), true); },
+               std::chrono::milliseconds(50), [&] {
+                 EXPECT_TRUE(fifo.Write(planes, 300, false)) << "growing writes still land";
+                 fifo.Finish();
+               });
+  EXPECT_TRUE(got);
+}
+
+TEST(StageQueuesTest, TheRunGateHoldsUntilRunAndAStopEndsEveryWait) {
+  kal::RunGate gate;
+  int steps = 0;
+  bool open = false;
+  TimeOnThread([&] { open = gate.WaitOpen(std::chrono::milliseconds(10), [&](bool) { ++steps; }); },
+               std::chrono::milliseconds(60), [&] { gate.Open(); });
+  EXPECT_TRUE(open);
+  EXPECT_GE(steps, 4) << "re-checked while shut, each step counted for the pacing clock";
+  gate.Shut();
+  TimeOnThread([&] { open = gate.WaitOpen(std::chrono::seconds(20)); },
+               std::chrono::milliseconds(30), [&] { gate.Abort(); });
+  EXPECT_FALSE(open);
+  gate.Open();
+  EXPECT_FALSE(gate.WaitOpen(std::chrono::seconds(20))) << "a Run after the stop opens nothing";
 }
 
 TEST(PacingClockTest, PictureCountFollowsRunningTimeAcrossPauses) {
