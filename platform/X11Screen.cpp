@@ -268,6 +268,10 @@ int X11Screen::BytesPerLine() const { return impl_->image ? impl_->image->bytes_
 
 bool X11Screen::UsesShm() const { return impl_->shmAttached; }
 
+X11Screen::Native X11Screen::Handles() const {
+  return {impl_->dpy, impl_->root, impl_->visual, impl_->depth, impl_->shmAvailable};
+}
+
 bool X11Screen::ReadCursor(CursorImage& out) {
   Impl& d = *impl_;
   if (!d.dpy || !d.fixesAvailable) return false;

@@ -98,6 +98,17 @@ class X11Screen {
 
   const std::string& Error() const { return error_; }
 
+  // For X11SharedPictures: the connection, the root window, its visual
+  // and depth, and whether MIT-SHM is there.
+  struct Native {
+    void* display = nullptr;  // Display*
+    unsigned long root = 0;
+    void* visual = nullptr;  // Visual*
+    int depth = 0;
+    bool shm = false;
+  };
+  Native Handles() const;
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

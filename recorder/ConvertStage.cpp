@@ -8,7 +8,6 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-#include "recorder/ScreenGrabber.h"
 #include "recorder/Trace.h"
 
 namespace kal {
@@ -68,9 +67,6 @@ void ConvertStage::Body() {
 }
 
 bool ConvertStage::Decode(AVPacket* packet, AVFrame* decoded) {
-  if (session_.settings.videoSource == VideoSource::kScreen &&
-      ScreenGrabber::WrapPicture(packet, session_.width, session_.height, decoded))
-    return true;
   int ret = avcodec_send_packet(decoder_.get(), packet);
   if (ret >= 0) ret = avcodec_receive_frame(decoder_.get(), decoded);
   if (ret < 0) {

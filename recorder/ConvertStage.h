@@ -1,7 +1,7 @@
 #pragma once
-// The picture converter stage: takes the sources' packets, decodes them (a
-// screen picture is used where it lies, a camera's goes through its
-// decoder), burns in the watermark and converts each picture straight into
+// The picture converter stage: takes the sources' packets, decodes them
+// (the screen's raw pictures are used where they lie, a camera's are
+// decoded), burns in the watermark and converts each picture straight into
 // a slot of the encoder's FIFO. An empty packet repeats the last picture.
 
 #include <cstdint>

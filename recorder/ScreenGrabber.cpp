@@ -8,16 +8,6 @@
 namespace kal {
 namespace {
 
-constexpr int kBmpHeaderBytes = 54;  // file header and info header
-
-void Put16(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 Rect Intersect(const Rect& a, const Rect& b) {
   const int left = std::max(a.x, b.x);
   const int top = std::max(a.y, b.y);
@@ -56,42 +46,45 @@ bool ScreenGrabber::Setup(int x, int y, int width, int height) {
   prepared_ = {};
   rowBytes_ = width * 4;
   pictureBytes_ = rowBytes_ * height;
-  headerBytes_ = kBmpHeaderBytes;
-
-  std::memset(infoHeader_, 0, sizeof infoHeader_);
-  Put32(infoHeader_ + 0, 40);
-  Put32(infoHeader_ + 4, static_cast<std::uint32_t>(width));
-  Put32(infoHeader_ + 8, static_cast<std::uint32_t>(height));  // positive: bottom-up rows
-  Put16(infoHeader_ + 12, 1);
-  Put16(infoHeader_ + 14, 32);
-  // compression BI_RGB (0) and the remaining fields stay 0
-
+  shared_ = std::make_unique<platform::X11SharedPictures>(*screen_, width, height);
+  if (!shared_->Usable()) {
+    LOG(INFO) << "screen grabber: no shared pictures, each grab is copied";
+    shared_.reset();
+  }
   // Prepared now, so that a rectangle that cannot be grabbed fails the start.
   const Rect seen = Intersect({x, y, width, height}, {0, 0, screenWidth_, screenHeight_});
-  if (seen.width > 0) {
+  if (seen.width > 0 && !shared_) {
     if (!screen_->PrepareGrab(seen.width, seen.height)) {
       LOG(ERROR) << "screen grabber: " << screen_->Error();
       return false;
     }
     prepared_ = seen;
   }
-  pool_.reset(av_buffer_pool_init(
-      static_cast<size_t>(headerBytes_ + pictureBytes_) + AV_INPUT_BUFFER_PADDING_SIZE,
-      av_buffer_allocz));
+  pool_.reset(av_buffer_pool_init(static_cast<size_t>(pictureBytes_) + AV_INPUT_BUFFER_PADDING_SIZE,
+                                  av_buffer_allocz));
   return pool_ != nullptr;
 }
 
 void ScreenGrabber::Release() {
-  pool_.reset();  // buffers still in packets are freed when those go
+  GiveBackShot();
+  shared_.reset();  // pictures still in packets are freed when those go
+  pool_.reset();
   screen_.reset();
   converted_.clear();
   converted_.shrink_to_fit();
 }
 
+void ScreenGrabber::GiveBackShot() {
+  if (shot_.token) platform::X11SharedPictures::GiveBack(shot_.token);
+  shot_ = {};
+}
+
 bool ScreenGrabber::Grab() {
+  GiveBackShot();
   const Rect want{x_, y_, width_, height_};
   const Rect seen = Intersect(want, {0, 0, screenWidth_, screenHeight_});
   direct_ = format_.bitsPerPixel == 32 && seen == want;
+  if (direct_ && shared_) return shared_->Grab(x_, y_, shot_);
   if (!direct_) {
     converted_.resize(static_cast<size_t>(pictureBytes_));
     if (!(seen == want)) std::fill(converted_.begin(), converted_.end(), 0);
@@ -115,9 +108,15 @@ bool ScreenGrabber::Grab() {
   return true;
 }
 
-std::uint8_t* ScreenGrabber::Pixels() { return direct_ ? screen_->Pixels() : converted_.data(); }
+std::uint8_t* ScreenGrabber::Pixels() {
+  if (shot_.data) return shot_.data;
+  return direct_ ? screen_->Pixels() : converted_.data();
+}
 
-int ScreenGrabber::Stride() const { return direct_ ? screen_->BytesPerLine() : rowBytes_; }
+int ScreenGrabber::Stride() const {
+  if (shot_.data) return shot_.bytesPerLine;
+  return direct_ ? screen_->BytesPerLine() : rowBytes_;
+}
 
 bool ScreenGrabber::Refit() {
   if (!screen_) return false;
@@ -131,47 +130,57 @@ bool ScreenGrabber::Refit() {
   return true;
 }
 
+namespace {
+
+void GiveBackShared(void* token, std::uint8_t*) { platform::X11SharedPictures::GiveBack(token); }
+
+}  // namespace
+
 bool ScreenGrabber::BuildPacket(AVPacket* packet) {
-  AVBufferRef* buf = av_buffer_pool_get(pool_.get());
-  if (!buf) return false;
-  std::uint8_t* out = buf->data;
-  const std::uint32_t total = static_cast<std::uint32_t>(headerBytes_ + pictureBytes_);
-  out[0] = 'B';
-  out[1] = 'M';
-  Put32(out + 2, total);
-  Put32(out + 6, 0);
-  Put32(out + 10, static_cast<std::uint32_t>(headerBytes_));
-  std::memcpy(out + 14, infoHeader_, sizeof infoHeader_);
-  // X delivers top-down rows; the bitmap wants them bottom-up.
-  const std::uint8_t* src = Pixels();
-  const int stride = Stride();
-  const int copy = std::min(rowBytes_, stride);
-  std::uint8_t* dst = out + headerBytes_;
-  for (int row = 0; row < height_; ++row) {
-    std::memcpy(dst + static_cast<size_t>(row) * rowBytes_,
-                src + static_cast<size_t>(height_ - 1 - row) * stride, copy);
-  }
   av_packet_unref(packet);
+  AVBufferRef* buf = nullptr;
+  if (shot_.token && shot_.bytesPerLine == rowBytes_) {
+    buf = av_buffer_create(shot_.data, static_cast<size_t>(pictureBytes_),
+                                        GiveBackShared, shot_.token, 0);
+    if (!buf) return false;  // the shot goes back at the next grab
+    shot_ = {};
+  } else {
+    AVBufferRef* copy = av_buffer_pool_get(pool_.get());
+    if (!copy) return false;
+    const std::uint8_t* src = Pixels();
+    const int stride = Stride();
+    const int bytes = std::min(rowBytes_, stride);
+    for (int row = 0; row < height_; ++row) {
+      std::memcpy(copy->data + static_cast<size_t>(row) * rowBytes_,
+                  src + static_cast<size_t>(row) * stride, bytes);
+    }
+    buf = copy;
+  }
   packet->buf = buf;
-  packet->data = out;
-  packet->size = static_cast<int>(total);
+  packet->data = buf->data;
+  packet->size = pictureBytes_;
   return true;
 }
 
-bool ScreenGrabber::WrapPicture(const AVPacket* packet, int width, int height, AVFrame* frame) {
-  const std::size_t stride = static_cast<std::size_t>(width) * 4;
-  if (!packet->buf || packet->size != kBmpHeaderBytes + static_cast<int>(stride) * height ||
-      packet->data[0] != 'B' || packet->data[1] != 'M')
-    return false;
-  frame->buf[0] = av_buffer_ref(packet->buf);
-  if (!frame->buf[0]) return false;
-  // Bottom-up rows: the top row is the last one.
-  frame->data[0] = packet->data + kBmpHeaderBytes + stride * static_cast<std::size_t>(height - 1);
-  frame->linesize[0] = -static_cast<int>(stride);
-  frame->format = AV_PIX_FMT_BGR0;
-  frame->width = width;
-  frame->height = height;
-  return true;
+CodecContextPtr ScreenGrabber::MakeDecoder(int width, int height, int frameRate) {
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RAWVIDEO);
+  if (!codec) {
+    LOG(ERROR) << "not found video decoder";
+    return nullptr;
+  }
+  CodecContextPtr c(avcodec_alloc_context3(codec));
+  if (!c) return nullptr;
+  c->width = width;
+  c->height = height;
+  c->pix_fmt = AV_PIX_FMT_BGR0;
+  c->codec_type = AVMEDIA_TYPE_VIDEO;
+  c->time_base = AVRational{1, frameRate};
+  c->bit_rate = static_cast<std::int64_t>(static_cast<double>(width) * height * 4 * frameRate * 8);
+  if (avcodec_open2(c.get(), codec, nullptr) < 0) {
+    LOG(ERROR) << "not open video decoder";
+    return nullptr;
+  }
+  return c;
 }
 
 }  // namespace kal

@@ -1,17 +1,20 @@
 #pragma once
-// Grabs one rectangle of the screen per picture and wraps it as a complete
-// bitmap file (file header, 40-byte info header, bottom-up 32-bit rows) in
-// one FFmpeg packet, which the bitmap decoder turns back into a picture.
-// Screens of 16 or 24 bits a pixel are converted; a rectangle that no
-// longer lies wholly on the screen (the screen shrank) is grabbed where it
-// does and black elsewhere. Set up on the owner's thread, then used by the
-// reader thread alone.
+// Grabs one rectangle of the screen per picture and hands it over as one
+// FFmpeg packet of raw BGR0 pixels (top-down rows of width x 4 bytes), which
+// the rawvideo decoder turns into a picture without copying. On a local
+// 32-bit screen the server writes each grab straight into the packet's own
+// memory (a shared-memory segment from X11SharedPictures), so nothing copies
+// the picture before the conversion. Screens of 16 or 24 bits a pixel are
+// converted; a rectangle that no longer lies wholly on the screen (the
+// screen shrank) is grabbed where it does and black elsewhere. Set up on the
+// owner's thread, then used by the reader thread alone.
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "platform/X11Screen.h"
+#include "platform/X11SharedPictures.h"
 #include "recorder/CaptureGeometry.h"
 #include "recorder/FfmpegPtr.h"
 #include "recorder/PixelConvert.h"
@@ -35,7 +38,6 @@ class ScreenGrabber {
   // The screen's size as last seen (see Refit).
   int ScreenWidth() const { return screenWidth_; }
   int ScreenHeight() const { return screenHeight_; }
-  int HeaderBytes() const { return headerBytes_; }
   int PictureBytes() const { return pictureBytes_; }
 
   // Whether the rectangle at the current position may have changed since
@@ -53,19 +55,26 @@ class ScreenGrabber {
   bool Refit();
   bool Lost() const { return !screen_ || screen_->Lost(); }
 
-  // Fills `packet` with the bitmap file of the last grab. The buffer comes
-  // from a pool, so steady recording allocates nothing per picture.
+  // Hands the last grab over in `packet`: the shared picture itself, or a
+  // copy in a pooled buffer, so steady recording allocates nothing per
+  // picture.
   bool BuildPacket(AVPacket* packet);
-  // The picture of a packet BuildPacket made, as a width x height BGR0
-  // frame that shares the packet's buffer (no decoder, no copy). False when
-  // the packet is not such a bitmap.
-  static bool WrapPicture(const AVPacket* packet, int width, int height, AVFrame* frame);
+  // The decoder of these packets.
+  static CodecContextPtr MakeDecoder(int width, int height, int frameRate);
+
+  ScreenGrabber() = default;
+  ~ScreenGrabber() { Release(); }
+  ScreenGrabber(const ScreenGrabber&) = delete;
+  ScreenGrabber& operator=(const ScreenGrabber&) = delete;
 
  private:
+  void GiveBackShot();
+
   std::unique_ptr<platform::X11Screen> screen_;
+  std::unique_ptr<platform::X11SharedPictures> shared_;
+  platform::X11SharedPictures::Picture shot_;  // grabbed and not yet handed over
   BufferPoolPtr pool_;
   PixelFormat format_;
-  std::uint8_t infoHeader_[40] = {};
   int x_ = 0;
   int y_ = 0;
   int width_ = 0;
@@ -76,7 +85,6 @@ class ScreenGrabber {
   bool direct_ = true;      // the X image is the picture itself
   std::vector<std::uint8_t> converted_;  // the picture otherwise
   int rowBytes_ = 0;
-  int headerBytes_ = 0;
   int pictureBytes_ = 0;
 };
 

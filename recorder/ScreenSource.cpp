@@ -55,28 +55,8 @@ int ScreenSource::Setup(int screenWidth, int screenHeight) {
   return grabber_.Setup(regionX_, regionY_, width, height) ? 0 : -1;
 }
 
-// Screen pictures are bitmaps of our own making, which the converter uses
-// where they lie; the bitmap decoder stands behind that for anything else.
 CodecContextPtr ScreenSource::MakeDecoder() const {
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_BMP);
-  if (!codec) {
-    LOG(ERROR) << "not found video decoder";
-    return nullptr;
-  }
-  CodecContextPtr c(avcodec_alloc_context3(codec));
-  if (!c) return nullptr;
-  const int rate = session_.frameRate;
-  c->width = session_.width;
-  c->height = session_.height;
-  c->pix_fmt = AV_PIX_FMT_BGRA;
-  c->codec_type = AVMEDIA_TYPE_VIDEO;
-  c->time_base = AVRational{1, rate};
-  c->bit_rate = static_cast<std::int64_t>(static_cast<double>(c->width) * c->height * 4 * rate * 8);
-  if (avcodec_open2(c.get(), codec, nullptr) < 0) {
-    LOG(ERROR) << "not open video decoder";
-    return nullptr;
-  }
-  return c;
+  return ScreenGrabber::MakeDecoder(session_.width, session_.height, session_.frameRate);
 }
 
 CursorEffectSettings ScreenSource::EffectSettings() const {

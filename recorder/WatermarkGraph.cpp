@@ -107,7 +107,7 @@ int WatermarkGraph::Rebuild(AVPixelFormat format) {
 
 bool WatermarkGraph::Apply(AVFrame* decoded, AVFrame* filtered) {
   // The decoder's real output format is known only from its first picture
-  // (the bitmap decoder gives BGR0, a camera what it delivers).
+  // (a camera's may differ from what its stream announced).
   if (decoded->format != format_ &&
       Rebuild(static_cast<AVPixelFormat>(decoded->format)) != 0) {
     return false;
