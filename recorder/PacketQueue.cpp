@@ -31,6 +31,11 @@ void PacketQueue::Finish() {
   cond_.notify_all();
 }
 
+void PacketQueue::Abort() {
+  { std::lock_guard<std::mutex> lock(lock_); }
+  cond_.notify_all();
+}
+
 void PacketQueue::Reset() {
   std::lock_guard<std::mutex> lock(lock_);
   packets_.clear();

@@ -29,9 +29,10 @@ class PacketQueue {
   // No more packets will come (the reader has ended): every waiter wakes,
   // takes what is left, and waits no more.
   void Finish();
-  // The stop: the same for the waiting side, whether or not the reader has
-  // ended yet; what is queued is still taken.
-  void Abort() { Finish(); }
+  // The stop: wakes the waiter. It goes on taking what the reader still
+  // queues until the reader's Finish(), so the picture being grabbed at the
+  // stop is not lost.
+  void Abort();
   bool Finished() const { return finished_.load(); }
   // Empty and open again, for a new session.
   void Reset();
