@@ -1,4 +1,5 @@
 #include "recorder/PacketQueue.h"
+#include "recorder/WakeAll.h"
 
 namespace kal {
 
@@ -24,16 +25,11 @@ PacketPtr PacketQueue::Pop(std::chrono::milliseconds wait) {
 }
 
 void PacketQueue::Finish() {
-  {
-    std::lock_guard<std::mutex> lock(lock_);
-    finished_ = true;
-  }
-  cond_.notify_all();
+  ChangeAndWakeAll(lock_, cond_, [this] { finished_ = true; });
 }
 
 void PacketQueue::Abort() {
-  { std::lock_guard<std::mutex> lock(lock_); }
-  cond_.notify_all();
+  ChangeAndWakeAll(lock_, cond_, [] {});
 }
 
 void PacketQueue::Reset() {

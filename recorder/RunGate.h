@@ -9,6 +9,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "recorder/WakeAll.h"
+
 namespace kal {
 
 class RunGate {
@@ -44,14 +46,10 @@ class RunGate {
 
  private:
   void Set(bool open, bool aborted) {
-    {
-      // Under the lock, so that no waiter misses the change between its
-      // check and its wait.
-      std::lock_guard<std::mutex> lock(lock_);
+    ChangeAndWakeAll(lock_, cond_, [&] {
       open_ = open;
       if (aborted) aborted_ = true;
-    }
-    cond_.notify_all();
+    });
   }
 
   std::mutex lock_;

@@ -1,4 +1,5 @@
 #include "recorder/SoundFifo.h"
+#include "recorder/WakeAll.h"
 
 #include <glog/logging.h>
 
@@ -40,19 +41,11 @@ bool SoundFifo::Write(std::uint8_t* const* planes, int samples, bool waitForRoom
 }
 
 void SoundFifo::Finish() {
-  {
-    std::lock_guard<std::mutex> lock(lock_);
-    finished_ = true;
-  }
-  cond_.notify_all();
+  ChangeAndWakeAll(lock_, cond_, [this] { finished_ = true; });
 }
 
 void SoundFifo::Abort() {
-  {
-    std::lock_guard<std::mutex> lock(lock_);
-    aborted_ = true;
-  }
-  cond_.notify_all();
+  ChangeAndWakeAll(lock_, cond_, [this] { aborted_ = true; });
 }
 
 bool SoundFifo::Finished() const {

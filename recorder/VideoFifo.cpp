@@ -1,4 +1,5 @@
 #include "recorder/VideoFifo.h"
+#include "recorder/WakeAll.h"
 
 #include <glog/logging.h>
 
@@ -57,37 +58,23 @@ std::uint8_t* VideoFifo::WaitFreeSlot() {
 }
 
 void VideoFifo::Commit() {
-  {
-    std::lock_guard<std::mutex> lock(lock_);
+  ChangeAndWakeAll(lock_, cond_, [this] {
     order_.push_back(writing_);
     writing_ = -1;
     ++depth_;
-  }
-  cond_.notify_all();
+  });
 }
 
 void VideoFifo::EndWriting() {
-  {
-    std::lock_guard<std::mutex> lock(lock_);
-    writerEnded_ = true;
-  }
-  cond_.notify_all();
+  ChangeAndWakeAll(lock_, cond_, [this] { writerEnded_ = true; });
 }
 
 void VideoFifo::EndReading() {
-  {
-    std::lock_guard<std::mutex> lock(lock_);
-    readerEnded_ = true;
-  }
-  cond_.notify_all();
+  ChangeAndWakeAll(lock_, cond_, [this] { readerEnded_ = true; });
 }
 
 void VideoFifo::Abort() {
-  {
-    std::lock_guard<std::mutex> lock(lock_);
-    aborted_ = true;
-  }
-  cond_.notify_all();
+  ChangeAndWakeAll(lock_, cond_, [this] { aborted_ = true; });
 }
 
 std::uint8_t* VideoFifo::TakeOldest(std::chrono::milliseconds wait, bool draining) {
