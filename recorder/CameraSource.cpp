@@ -71,11 +71,6 @@ int CameraSource::Setup(const std::string& formatOverride, const std::string& ur
   return 0;
 }
 
-void CameraSource::Release() {
-  decoder_.reset();
-  input_.reset();
-}
-
 void CameraSource::Body() {
   RunGate& gate = session_.gate;
   while (!gate.Aborted()) {

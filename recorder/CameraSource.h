@@ -19,7 +19,6 @@ class CameraSource : public Stage {
   int Setup(const std::string& format, const std::string& url);
   // The opened decoder, handed to the converter.
   CodecContextPtr TakeDecoder() { return std::move(decoder_); }
-  void Release();
 
  protected:
   void Body() override;

@@ -17,8 +17,6 @@ constexpr std::chrono::milliseconds kQueueWait{400};
 
 int ConvertStage::Setup(CodecContextPtr decoder) {
   decoder_ = std::move(decoder);
-  lastSlot_ = nullptr;
-  converter_ = PictureConverter();
   if (!decoder_) return -1;
   // A watermark that cannot be drawn fails the start rather than leaving
   // the converter without its graph.
@@ -27,13 +25,6 @@ int ConvertStage::Setup(CodecContextPtr decoder) {
                        decoder_->pix_fmt) != 0)
     return -1;
   return out_.Allocate(session_.width, session_.height) ? 0 : -1;
-}
-
-void ConvertStage::Release() {
-  watermark_.Reset();
-  decoder_.reset();
-  converter_ = PictureConverter();
-  lastSlot_ = nullptr;
 }
 
 void ConvertStage::Body() {

@@ -23,7 +23,6 @@ class ConvertStage : public Stage {
   // ask for and sizes the FIFO. 0 or -1.
   int Setup(CodecContextPtr decoder);
   const AVCodecContext* Decoder() const { return decoder_.get(); }
-  void Release();
 
  protected:
   void Body() override;

@@ -52,11 +52,6 @@ int MicrophoneSource::Setup() {
   return 0;
 }
 
-void MicrophoneSource::Release() {
-  devices_.clear();
-  resampler_.reset();
-}
-
 // Owns what the microphone thread allocates for itself.
 struct MicrophoneSource::State {
   platform::PulseCapture capture;

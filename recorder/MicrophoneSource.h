@@ -26,7 +26,6 @@ class MicrophoneSource : public Stage {
   // Finds the device and prepares the hand-over. 0, ERR_NO_AUDIO_DEVICE
   // or -1.
   int Setup();
-  void Release();
 
   struct State;  // what the thread allocates for itself
 

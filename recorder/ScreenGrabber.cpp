@@ -84,7 +84,9 @@ bool ScreenGrabber::Grab() {
   const Rect want{x_, y_, width_, height_};
   const Rect seen = Intersect(want, {0, 0, screenWidth_, screenHeight_});
   direct_ = format_.bitsPerPixel == 32 && seen == want;
-  if (direct_ && shared_) return shared_->Grab(x_, y_, shot_);
+  // A shared picture that cannot be had (the system's shared-memory limit)
+  // costs a copy, not the picture.
+  if (direct_ && shared_ && shared_->Grab(x_, y_, shot_)) return true;
   if (!direct_) {
     converted_.resize(static_cast<size_t>(pictureBytes_));
     if (!(seen == want)) std::fill(converted_.begin(), converted_.end(), 0);

@@ -22,7 +22,6 @@ class ScreenSource : public Stage {
   int Setup(int screenWidth, int screenHeight);
   // The decoder of what this source queues.
   CodecContextPtr MakeDecoder() const;
-  void Release() { grabber_.Release(); }
 
  protected:
   void Body() override;
