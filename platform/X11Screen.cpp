@@ -6,12 +6,11 @@
 #include <X11/extensions/Xdamage.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
 
 #include <cstdlib>
 
 #include "platform/X11Errors.h"
+#include "platform/X11ShmImage.h"
 
 namespace platform {
 
@@ -71,29 +70,20 @@ struct X11Screen::Impl {
   int depth = 0;
   bool shmAvailable = false;
   bool fixesAvailable = false;
-  XImage* image = nullptr;
-  XShmSegmentInfo shm{};
-  bool shmAttached = false;
+  XImage* image = nullptr;  // the grab buffer: shared.image or a plain one
+  ShmImage shared;
   int width = 0;
   int height = 0;
   Damage damage = 0;
   bool changed = true;   // a change seen and not yet asked for
 
   void FreeImage() {
-    if (shmAttached) {
-      XShmDetach(dpy, &shm);
-      XSync(dpy, False);
-      shmAttached = false;
-    }
-    if (image) {
-      if (shm.shmaddr) image->data = nullptr;  // shared memory is not malloc'ed
+    if (shared.image) {
+      FreeShmImage(dpy, shared);
+    } else if (image) {
       XDestroyImage(image);
-      image = nullptr;
     }
-    if (shm.shmaddr && shm.shmaddr != reinterpret_cast<char*>(-1)) {
-      shmdt(shm.shmaddr);
-    }
-    shm = {};
+    image = nullptr;
   }
 };
 
@@ -211,29 +201,9 @@ bool X11Screen::PrepareGrab(int width, int height) {
   d.FreeImage();
   d.width = width;
   d.height = height;
-  if (d.shmAvailable) {
-    d.image = XShmCreateImage(d.dpy, d.visual, static_cast<unsigned>(d.depth), ZPixmap, nullptr,
-                              &d.shm, static_cast<unsigned>(width), static_cast<unsigned>(height));
-    if (d.image) {
-      d.shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(d.image->bytes_per_line) * height,
-                           IPC_CREAT | 0600);
-      if (d.shm.shmid >= 0) {
-        d.shm.shmaddr = d.image->data = static_cast<char*>(shmat(d.shm.shmid, nullptr, 0));
-        d.shm.readOnly = False;
-        X11ErrorTrap trap(d.dpy);
-        const bool attached = d.shm.shmaddr != reinterpret_cast<char*>(-1) &&
-                              XShmAttach(d.dpy, &d.shm) && trap.Ok();
-        // Marked for removal now, so the segment goes away with the last
-        // detach even if this process is killed.
-        shmctl(d.shm.shmid, IPC_RMID, nullptr);
-        if (attached) {
-          d.shmAttached = true;
-          return true;
-        }
-      }
-      d.image->data = nullptr;
-      d.FreeImage();
-    }
+  if (d.shmAvailable && CreateShmImage(d.dpy, d.visual, d.depth, width, height, d.shared)) {
+    d.image = d.shared.image;
+    return true;
   }
   // Without MIT-SHM (remote display): an XImage the server fills with XGetSubImage.
   const int bpp = BitsPerPixel();
@@ -254,7 +224,7 @@ bool X11Screen::Grab(int x, int y) {
   Impl& d = *impl_;
   if (!d.image || ConnectionLost(d.dpy)) return false;
   // Both requests wait for their reply, so an X error shows in the result.
-  if (d.shmAttached) return XShmGetImage(d.dpy, d.root, d.image, x, y, AllPlanes);
+  if (d.shared.image) return XShmGetImage(d.dpy, d.root, d.image, x, y, AllPlanes);
   return XGetSubImage(d.dpy, d.root, x, y, static_cast<unsigned>(d.width),
                       static_cast<unsigned>(d.height), AllPlanes, ZPixmap, d.image, 0,
                       0) != nullptr;
@@ -266,7 +236,7 @@ std::uint8_t* X11Screen::Pixels() const {
 
 int X11Screen::BytesPerLine() const { return impl_->image ? impl_->image->bytes_per_line : 0; }
 
-bool X11Screen::UsesShm() const { return impl_->shmAttached; }
+bool X11Screen::UsesShm() const { return impl_->shared.image != nullptr; }
 
 X11Screen::Native X11Screen::Handles() const {
   return {impl_->dpy, impl_->root, impl_->visual, impl_->depth, impl_->shmAvailable};
