@@ -129,6 +129,24 @@ TEST_F(SoundTest, SystemSoundIsRecordedAtItsFrequency) {
   ExpectAudioAsLongAsVideo(file);
 }
 
+// A camera recording aligns its start with the sound too; the system sound
+// must not wait for a screen that is not recorded.
+TEST_F(SoundTest, ACameraRecordingKeepsTheSystemSound) {
+  kal::cfg::Write(kal::cfg::kVoiceSource, 2);
+  kal::cfg::Write(kal::cfg::kVideoSource, 1);
+  rec.SetCameraInputForTesting("lavfi", "testsrc=size=320x240:rate=15,realtime");
+  Subprocess player({"paplay", "--latency-msec=20", Tone()});
+  std::this_thread::sleep_for(300ms);
+  const std::string file = Record("camera", 3000ms);
+  player.Stop();
+  kal::cfg::Write(kal::cfg::kVideoSource, 0);
+  int rate = 0;
+  const auto samples = kaltest::DecodeAudio(file, &rate);
+  const size_t from = Onset(samples, rate, 0.02);
+  EXPECT_LT(from, samples.size() * 2 / 3) << "the tone appears";
+  ExpectToneThroughout(samples, rate, kSystemHz, from);
+}
+
 TEST_F(SoundTest, SilenceStandsInWhileNothingPlays) {
   kal::cfg::Write(kal::cfg::kVoiceSource, 2);
   const std::string file = Record("quiet", 3000ms);
