@@ -1,5 +1,5 @@
 #pragma once
-// Queue of owned FFmpeg packets from a reader thread to the decode thread.
+// Queue of owned FFmpeg packets from a source stage to the converter.
 // It owns its synchronisation: a bound (a push beyond it is refused, and the
 // caller counts the picture dropped), a wait for data with a time-out, and
 // Finish(), after which waiters wake at once and take what is left.
