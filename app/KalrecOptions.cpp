@@ -137,6 +137,8 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       o.pauses.push_back({t, d});
     } else if (a == "--stats") {
       o.stats = true;
+    } else if (a == "--verbose") {
+      o.verbose = true;
     } else {
       error = "unknown argument '" + a + "' (see kalrec record --help)";
       return std::nullopt;

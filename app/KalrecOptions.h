@@ -32,6 +32,7 @@ struct RecordOptions {
   bool camera = false;
   std::vector<PauseAt> pauses;
   bool stats = false;
+  bool verbose = false;  // the engine's trace lines on stderr
   bool help = false;
 };
 

@@ -52,12 +52,15 @@ constexpr const char* kRecordUsage =
     "       [--area full|follow|all|screen:N|X,Y,W,H] [--sound none|mic|system|both]\n"
     "       [--cursor] [--highlight] [--ripples] [--watermark-text TEXT]\n"
     "       [--watermark-image FILE] [--camera] [--pause-at T:D]... [--stats]\n"
+    "       [--verbose]\n"
     "The container follows the extension of PATH (mp4, flv, wmv, avi, mov, mkv).\n"
     "--area full is the primary monitor, all the whole X screen with every\n"
     "monitor, screen:N monitor N of kalrec devices.\n"
     "Recording ends after S seconds of running time, on Ctrl-C, SIGTERM or\n"
     "SIGHUP, or when 'q' is read from standard input; the file is always finished.\n"
-    "Settings not given come from configure.ini, which is never changed.\n";
+    "Settings not given come from configure.ini, which is never changed.\n"
+    "Standard output carries only the result line; --verbose adds the engine's\n"
+    "trace lines on stderr.\n";
 
 constexpr const char* kConfigUsage =
     "usage: kalrec config list\n"
@@ -99,11 +102,10 @@ class Owner : public kal::MessagePoster {
   std::atomic<int> failure{0};
 };
 
-// Says on stderr what went wrong with the sound since the last call.
-void TellSoundProblems(const kal::Recorder& rec, size_t& told) {
-  const std::vector<std::string> problems = rec.SoundProblems();
-  for (; told < problems.size(); ++told)
-    std::fprintf(stderr, "kalrec: %s; recording without it\n", problems[told].c_str());
+// Says on stderr what changed in the sources since the last call.
+void TellNotices(const kal::Recorder& rec, size_t& told) {
+  const std::vector<std::string> notices = rec.Notices();
+  for (; told < notices.size(); ++told) std::fprintf(stderr, "kalrec: %s\n", notices[told].c_str());
 }
 
 int Record(const std::vector<std::string>& args) {
@@ -137,7 +139,7 @@ int Record(const std::vector<std::string>& args) {
 
   const std::string logFolder = kal::GetUserDataFolder(kal::kLogFolder);
   kal::LogSession log("kalrec", logFolder);
-  kal::SetTraceEnabled(false);
+  kal::SetTraceEnabled(o.verbose);
   av_log_set_level(AV_LOG_ERROR);
   kal::ApplyRecordOptions(o);
   const int fps = o.fps ? *o.fps : kal::cfg::Read(kal::cfg::kVideoFramerate);
@@ -154,18 +156,21 @@ int Record(const std::vector<std::string>& args) {
 
   Owner owner;
   kal::Recorder rec(&owner);
-  size_t soundTold = 0;
+  size_t noticesTold = 0;
   const int ret = rec.Start(o.fileName, o.folder, o.extension, fps, quality);
   if (ret == kal::ERR_NO_VIDEO_DEVICE) return Fail("no camera found");
   if (ret == kal::ERR_NO_AUDIO_DEVICE) return Fail("no microphone found");
   if (ret != 0) return Fail("the recording could not start (details in " + logFolder + ")");
-  TellSoundProblems(rec, soundTold);
+  TellNotices(rec, noticesTold);
 
   platform::X11ClickListener clicks;
   if (kal::cfg::Read(kal::cfg::kMouseEffectClickCheck) != 0) {
-    clicks.Start([](platform::X11ClickListener::Button b) {
+    const bool listening = clicks.Start([](platform::X11ClickListener::Button b) {
       (b == platform::X11ClickListener::Button::kLeft ? kal::leftClickSeen : kal::rightClickSeen) = true;
     });
+    if (!listening)
+      std::fprintf(stderr, "kalrec: click ripples cannot be shown (%s); recording without them\n",
+                   clicks.Error().c_str());
   }
 
   rec.Run();
@@ -185,7 +190,7 @@ int Record(const std::vector<std::string>& args) {
     running = runningBefore + (paused ? 0 : std::chrono::duration<double>(now - since).count());
     if (g_stop || QuitTyped() || (o.seconds && running >= *o.seconds)) break;
     if (rec.State() == kal::kStopped) break;  // ended by itself (see Failure)
-    TellSoundProblems(rec, soundTold);
+    TellNotices(rec, noticesTold);
     if (!paused && nextPause < pauses.size() && running >= pauses[nextPause].at) {
       rec.Pause();
       paused = true;
@@ -215,7 +220,7 @@ int Record(const std::vector<std::string>& args) {
   rec.Stop();
   clicks.Stop();
   if (!rec.WaitFinished(std::chrono::seconds(120))) return Fail("the file could not be finished");
-  TellSoundProblems(rec, soundTold);
+  TellNotices(rec, noticesTold);
   if (const std::string failure = rec.Failure(); !failure.empty()) {
     const bool finishing = owner.failure == kal::kFailureFinish;
     return Fail((finishing ? "" : "the recording stopped: ") + failure +

@@ -28,10 +28,10 @@ void CreateDirectoryPath(const std::string& fullPath) {
        pos = fullPath.find('/', pos + 1)) {
     const std::string prefix = fullPath.substr(0, pos);
     if (prefix.empty() || prefix.back() == '/') continue;  // doubled slashes
-    if (!MakeDirectory(prefix)) std::printf("create dir error curPath: %s\n", prefix.c_str());
+    if (!MakeDirectory(prefix)) std::fprintf(stderr, "create dir error curPath: %s\n", prefix.c_str());
   }
-  if (!MakeDirectory(fullPath)) std::printf("create dir error fullPath: %s\n", fullPath.c_str());
-  std::fflush(stdout);
+  if (!MakeDirectory(fullPath))
+    std::fprintf(stderr, "create dir error fullPath: %s\n", fullPath.c_str());
 }
 
 std::string GetUserDataFolder(const std::string& relative) {

@@ -55,8 +55,13 @@ class RecordingControl::Poster : public MessagePoster {
     ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_FAILED, kind);
   }
   void SoundLost(SoundSource source, bool whileRecording) override {
-    ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_SOUND_LOST, source, whileRecording ? 1 : 0);
+    ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_SOUND_LOST, source,
+               whileRecording ? kSoundGone : kSoundMissing);
   }
+  void SoundBack(SoundSource source) override {
+    ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_SOUND_LOST, source, kSoundBack);
+  }
+  void CameraLost() override { ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_CAMERA_LOST); }
 };
 
 RecordingControl::RecordingControl(MainHost& host, const RecordPage& page,
@@ -106,7 +111,14 @@ bool RecordingControl::Handle(ui::Message& msg) {
       }
       return true;
     case WMU_RECORD_SOUND_LOST:
-      ShowSoundProblem(msg.wParam, msg.lParam != 0);
+      ShowSoundChange(msg.wParam, msg.lParam);
+      return true;
+    case WMU_RECORD_CAMERA_LOST:
+      ShowNotice("摄像头已断开，录制继续，画面停在最后一帧");
+      return true;
+    case WMU_WINDOW_FAILED:
+      if (const auto* text = msg.Payload<ui::TextPayload>())
+        ShowNotice(QString("窗口无法显示，录制不受影响 (%1)").arg(QString::fromStdString(text->text)));
       return true;
     case WMU_RECORD_FAILED:
       ShowFailure(msg.wParam);
@@ -167,22 +179,30 @@ void RecordingControl::StartNewRecording() {
   }
   if (cfg::Read(cfg::kMouseEffectClickCheck) != 0) {
     clickListener_ = std::make_unique<platform::X11ClickListener>();
-    clickListener_->Start([](platform::X11ClickListener::Button b) {
+    const bool listening = clickListener_->Start([](platform::X11ClickListener::Button b) {
       (b == platform::X11ClickListener::Button::kLeft ? leftClickSeen : rightClickSeen) = true;
     });
+    if (!listening) {
+      LOG(ERROR) << "no click ripples: " << clickListener_->Error();
+      ShowNotice(QString("无法显示点击效果 (%1)，本次录制没有点击效果")
+                     .arg(QString::fromStdString(clickListener_->Error())));
+      clickListener_.reset();
+    }
   }
   session_ = recorder_->Session();
   // The region was read by the engine; it stays as it is until the end.
   regionWanted_ = cfg::Read(cfg::kUserDefinedRegionCheck) != 0;
   if (regionWanted_) region_.Lock(true);
   pauseBoxWanted_ = cfg::Read(cfg::kSuspendCheck) != 0;
-  if (pauseBoxWanted_) {
+  if (pauseBoxWanted_ && !pauseBox_) {
+    pauseBox_ = std::make_unique<SuspendDialog>();
+    // Without its box the recording goes on from the main window; the page
+    // says why.
+    if (!pauseBox_->TryCreate()) pauseBox_.reset();
+  }
+  if (pauseBoxWanted_ && pauseBox_) {
     // The pause box drives the recording; the main window keeps out of it.
     host_.Window()->showMinimized();
-    if (!pauseBox_) {
-      pauseBox_ = std::make_unique<SuspendDialog>();
-      pauseBox_->Create();
-    }
     ui::WindowImplBase::PostMessage(pauseBox_.get(), WMU_BOX_RESUMED, 0, 0);
     ui::WindowImplBase::PostMessage(pauseBox_.get(), WMU_RECORD_SECONDS, 0, 0);
     // Off the frame and its toolbar, so it stays out of the picture.
@@ -266,10 +286,14 @@ bool RecordingControl::ConfirmQuit() {
   return true;
 }
 
-void RecordingControl::ShowSoundProblem(std::uintptr_t source, bool whileRecording) {
+void RecordingControl::ShowSoundChange(std::uintptr_t source, std::intptr_t change) {
   const QString name = source == kSoundMicrophone ? "麦克风" : "系统声音";
-  const QString line = whileRecording ? QString("%1已断开，录制继续，该声音以静音代替").arg(name)
-                                      : QString("未找到%1，本次录制没有%1的声音").arg(name);
+  ShowNotice(change == kSoundBack   ? QString("%1已恢复，声音继续录制").arg(name)
+             : change == kSoundGone ? QString("%1已断开，录制继续，该声音以静音代替").arg(name)
+                                    : QString("未找到%1，本次录制没有%1的声音").arg(name));
+}
+
+void RecordingControl::ShowNotice(const QString& line) {
   auto* label = host_.Control<QLabel>(kSound);
   label->setText(label->text().isEmpty() ? line : label->text() + "\n" + line);
 }

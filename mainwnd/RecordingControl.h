@@ -64,7 +64,10 @@ class RecordingControl : public Controller {
   void ShowRecordButtons(bool recording);
   void EndRecordingUi();
   void ShowSaving(bool saving);
-  void ShowSoundProblem(std::uintptr_t source, bool whileRecording);
+  void ShowSoundChange(std::uintptr_t source, std::intptr_t change);
+  // One more line under the record buttons: what the user should know of
+  // this recording.
+  void ShowNotice(const QString& line);
   void ShowFailure(std::uintptr_t kind);
 
   MainHost& host_;

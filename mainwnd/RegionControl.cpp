@@ -85,8 +85,7 @@ void RegionControl::OpenSelection() {
   mask_->HideAll();
   QTimer::singleShot(kSelectionDelayMs, host_.Window(), [this] {
     selection_ = new CUserDefineRegion();
-    selection_->Create();
-    if (!selection_->Open()) {
+    if (!selection_->TryCreate() || !selection_->Open()) {
       delete selection_.data();
       ui::PostTo(ui::WindowRole::kMain, WMU_REGION_CHOSEN, 0);
     }

@@ -65,8 +65,8 @@ void TrayAndHotkeys::ShowTray() {
                        const QPoint at = QCursor::pos();
                        QTimer::singleShot(0, host_.Window(), [at] {
                          auto* menu = new CMainTaskMenu;
-                         menu->Create();
-                         menu->OpenAt(at);
+                         if (menu->TryCreate()) menu->OpenAt(at);
+                         else delete menu;
                        });
                      } else if (why == QSystemTrayIcon::Trigger) {
                        host_.Window()->raise();

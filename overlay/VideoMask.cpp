@@ -42,7 +42,10 @@ void CVideoMask::Load(bool reload) {
 void CVideoMask::ShowToolbar() {
   if (!toolbar_) {
     toolbar_ = std::make_unique<CToolWindow>(*this);
-    toolbar_->Create();
+    if (!toolbar_->TryCreate()) {
+      toolbar_.reset();  // the frame stays; the record page's switch ends it
+      return;
+    }
   }
   toolbar_->Follow(false);
   toolbar_->show();

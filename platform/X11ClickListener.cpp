@@ -17,29 +17,36 @@ bool X11ClickListener::Start(Callback onPress, const char* displayName) {
   if (thread_.joinable()) return true;
   InstallX11ErrorHandler();
   Display* dpy = XOpenDisplay(displayName);
-  if (!dpy) return false;
+  if (!dpy) {
+    error_ = "no X display";
+    return false;
+  }
   SurviveConnectionLoss(dpy);
+  // Every way out before the thread runs closes the connection it opened.
+  const auto fail = [&](const char* why) {
+    error_ = why;
+    ForgetConnection(dpy);
+    XCloseDisplay(dpy);
+    return false;
+  };
   int event = 0;
   int error = 0;
   int major = 2;
   int minor = 0;
   if (!XQueryExtension(dpy, "XInputExtension", &xiOpcode_, &event, &error) ||
-      XIQueryVersion(dpy, &major, &minor) != Success) {
-    XCloseDisplay(dpy);
-    return false;
-  }
+      XIQueryVersion(dpy, &major, &minor) != Success)
+    return fail("the X server has no XInput2");
   unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
   XISetMask(mask, XI_RawButtonPress);
   XIEventMask em{XIAllMasterDevices, static_cast<int>(sizeof mask), mask};
+  X11ErrorTrap trap(dpy);
   XISelectEvents(dpy, DefaultRootWindow(dpy), &em, 1);
-  XSync(dpy, False);
-  if (::pipe(wakeFd_) != 0) {
-    XCloseDisplay(dpy);
-    return false;
-  }
+  if (!trap.Ok()) return fail("the X server refuses to report clicks");
+  if (::pipe(wakeFd_) != 0) return fail("no pipe for the listener");
   dpy_ = dpy;
   onPress_ = std::move(onPress);
   stop_ = false;
+  error_.clear();
   thread_ = std::thread(&X11ClickListener::Loop, this);
   return true;
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace platform {
@@ -20,9 +21,11 @@ class X11ClickListener {
   X11ClickListener(const X11ClickListener&) = delete;
   X11ClickListener& operator=(const X11ClickListener&) = delete;
 
-  // Starts listening; false when there is no display or no XInput2. Call
-  // from one thread; a second Start while running is a no-op returning true.
+  // Starts listening; false, with the reason in Error(), when there is no
+  // display or no XInput2. Call from one thread; a second Start while
+  // running is a no-op returning true.
   bool Start(Callback onPress, const char* displayName = nullptr);
+  const std::string& Error() const { return error_; }
   void Stop();
   bool Running() const { return thread_.joinable(); }
 
@@ -34,6 +37,7 @@ class X11ClickListener {
   void* dpy_ = nullptr;  // Display*, owned by the listener
   int xiOpcode_ = 0;
   int wakeFd_[2] = {-1, -1};
+  std::string error_;
 };
 
 }  // namespace platform

@@ -1,6 +1,5 @@
 #include "recorder/CameraSource.h"
 
-#include <cstdio>
 #include <thread>
 
 #include <glog/logging.h>
@@ -10,12 +9,15 @@ extern "C" {
 }
 
 #include "recorder/CaptureDevices.h"
+#include "recorder/PacingClock.h"
 #include "recorder/Trace.h"
 
 namespace kal {
 
 constexpr std::chrono::milliseconds kCameraGateWait{400};
 constexpr std::chrono::milliseconds kCameraQueueFullPause{100};
+// A device with no picture ready yet is asked again this soon.
+constexpr std::chrono::milliseconds kCameraRetry{5};
 
 int CameraSource::Setup(const std::string& formatOverride, const std::string& urlOverride) {
   std::string format = formatOverride;
@@ -26,7 +28,7 @@ int CameraSource::Setup(const std::string& formatOverride, const std::string& ur
       LOG(ERROR) << "not get video device";
       return ERR_NO_VIDEO_DEVICE;
     }
-    std::printf("device name: %s\n", devices.front().friendlyName.c_str());
+    LOG(INFO) << "camera: " << devices.front().friendlyName;
     format = "video4linux2,v4l2";
     url = devices.front().displayName;
   }
@@ -83,8 +85,16 @@ void CameraSource::Body() {
     if (!open) break;
     PacketPtr packet = MakePacket();
     const int ret = av_read_frame(input_.get(), packet.get());
+    if (ret == AVERROR(EAGAIN)) {
+      std::this_thread::sleep_for(kCameraRetry);
+      continue;
+    }
     if (ret < 0) {
       LOG(ERROR) << "read frame finish, ret = " << ret;
+      if (session_.listener)
+        session_.listener->CameraLost("the camera stopped delivering pictures (" + AvError(ret) +
+                                      "); recording on with its last picture");
+      RepeatLastPicture();
       break;
     }
     ++session_.counters.picturesGrabbed;
@@ -95,6 +105,30 @@ void CameraSource::Body() {
     }
   }
   Trace("%s\n", "video camera thread exit");
+}
+
+// A camera that is gone (unplugged, its input ended): its last picture
+// goes on at the recording's frame rate, pauses excluded, until the stop,
+// so the recording keeps its running time and its sound.
+void CameraSource::RepeatLastPicture() {
+  RunGate& gate = session_.gate;
+  const auto stop = [&gate] { return gate.Aborted(); };
+  PacingClock clock(session_.frameRate);
+  clock.Begin();
+  while (!gate.Aborted()) {
+    clock.NextTurn();
+    const bool open = gate.WaitOpen(kCameraGateWait, [&clock](bool before) {
+      if (before) clock.PauseStep();
+      else clock.PauseResume();
+    });
+    if (!open) break;
+    clock.WaitForPicture(stop);
+    if (gate.Aborted()) break;
+    clock.CountGrab();
+    ++session_.counters.picturesGrabbed;
+    ++session_.counters.picturesRepeated;
+    if (!out_.TryPush(MakePacket())) ++session_.counters.picturesDropped;
+  }
 }
 
 }  // namespace kal

@@ -25,6 +25,8 @@ class CameraSource : public Stage {
   void Ended() override { out_.Finish(); }
 
  private:
+  void RepeatLastPicture();
+
   PacketQueue& out_;
   InputContextPtr input_;
   CodecContextPtr decoder_;

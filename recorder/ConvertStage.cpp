@@ -1,6 +1,7 @@
 #include "recorder/ConvertStage.h"
 
 #include <cstring>
+#include <stdexcept>
 
 #include <glog/logging.h>
 
@@ -27,6 +28,9 @@ int ConvertStage::Setup(CodecContextPtr decoder) {
   return out_.Allocate(session_.width, session_.height) ? 0 : -1;
 }
 
+// A picture that cannot be decoded, watermarked or converted ends the
+// recording: what follows would be as broken, and the stop finishes the
+// file with what came before.
 void ConvertStage::Body() {
   FramePtr decoded = MakeFrame();
   FramePtr filtered = MakeFrame();
@@ -38,32 +42,32 @@ void ConvertStage::Body() {
       continue;
     }
     if (packet->size == 0) {
-      RepeatIntoFifo();  // the screen did not change
+      RepeatIntoFifo();  // the screen did not change, or its grab failed
       continue;
     }
-    if (!Decode(packet.get(), decoded.get())) break;
+    if (!Decode(packet.get(), decoded.get())) continue;  // no picture out of it yet
     AVFrame* picture = decoded.get();
     if (watermark_.Built()) {
-      if (!watermark_.Apply(decoded.get(), filtered.get())) break;
+      if (!watermark_.Apply(decoded.get(), filtered.get()))
+        throw std::runtime_error("the watermark could not be drawn");
       picture = filtered.get();
     }
-    if (!ConvertIntoFifo(picture)) {
-      LOG(ERROR) << "cannot convert the picture";
-      break;
-    }
+    if (!ConvertIntoFifo(picture)) throw std::runtime_error("a picture could not be converted");
     av_frame_unref(decoded.get());
     av_frame_unref(filtered.get());
   }
   Trace("video decode thread exit\n");
 }
 
+// True with a picture in `decoded`; false when the decoder holds the
+// packet back for now (a decoder with delay gives its first picture late).
 bool ConvertStage::Decode(AVPacket* packet, AVFrame* decoded) {
   int ret = avcodec_send_packet(decoder_.get(), packet);
-  if (ret >= 0) ret = avcodec_receive_frame(decoder_.get(), decoded);
+  if (ret >= 0 || ret == AVERROR(EAGAIN)) ret = avcodec_receive_frame(decoder_.get(), decoded);
+  if (ret == AVERROR(EAGAIN)) return false;
   if (ret < 0) {
     Trace("err: %s\n", AvError(ret).c_str());
-    LOG(ERROR) << "decode error";
-    return false;
+    throw std::runtime_error("a picture could not be decoded: " + AvError(ret));
   }
   return true;
 }
@@ -83,7 +87,8 @@ bool ConvertStage::ConvertIntoFifo(const AVFrame* picture) {
   if (!slot) return true;
   std::uint8_t* planes[4] = {};
   int linesizes[4] = {};
-  if (av_image_fill_arrays(planes, linesizes, slot, AV_PIX_FMT_YUV420P, session_.width,
+  if (session_.conversionFailsForTesting ||
+      av_image_fill_arrays(planes, linesizes, slot, AV_PIX_FMT_YUV420P, session_.width,
                            session_.height, 1) < 0 ||
       !converter_.Convert(picture, session_.width, session_.height, planes, linesizes))
     return false;

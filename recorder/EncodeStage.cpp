@@ -34,8 +34,10 @@ void EncodeStage::Body() {
     }
     if (file_.VideoAhead()) {
       AudioTurn(false);
-    } else {
-      VideoTurn(false);
+    } else if (!VideoTurn(false) && pictures_.Drained()) {
+      // The converter has ended before the stop (it reports why): no
+      // picture will come, so waiting again would only spin.
+      break;
     }
   }
   Drain();

@@ -1,6 +1,8 @@
 #include "recorder/MicrophoneSource.h"
 
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 #include <thread>
 
 #include <glog/logging.h>
@@ -54,7 +56,7 @@ int MicrophoneSource::Setup() {
 
 // Owns what the microphone thread allocates for itself.
 struct MicrophoneSource::State {
-  platform::PulseCapture capture;
+  std::unique_ptr<platform::PulseCapture> capture;  // null while the server has dropped it
   SwrPtr firstStage;  // the source's format to 32 kHz mono 16-bit
   VoiceProcessor voice;
   std::vector<std::int16_t> accumulated;  // 32 kHz mono samples not yet processed
@@ -66,10 +68,14 @@ struct MicrophoneSource::State {
 
 namespace {
 
-// A microphone that delivers nothing for this long is gone (unplugged, or
-// its stream stalled): the recording goes on with silence in its place
-// rather than hold the picture.
+// A microphone that delivers nothing for this long (not started yet, a
+// headset switching profiles, unplugged) is told to the user once; silence
+// stands in meanwhile, and its sound rejoins the recording when it comes.
 constexpr std::chrono::milliseconds kMicStallLimit{2000};
+// A microphone the sound server has dropped is asked for again this often,
+// each time waiting no longer than this (silence is not written meanwhile).
+constexpr std::chrono::milliseconds kMicRetry{1000};
+constexpr int kMicReopenTimeoutMs = 300;
 constexpr std::chrono::milliseconds kMicPoll{5};
 // Sound more overdue than this is replaced by silence while it is missing.
 constexpr std::chrono::milliseconds kMicLateLimit{200};
@@ -84,11 +90,11 @@ void DiscardBuffered(platform::PulseCapture& capture) {
 
 bool MakeFirstStage(MicrophoneSource::State& m) {
   AVChannelLayout in;
-  av_channel_layout_default(&in, m.capture.Channels());
+  av_channel_layout_default(&in, m.capture->Channels());
   AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
   SwrContext* swr = nullptr;
   const int ret = swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_S16, VoiceProcessor::kSampleRate,
-                                      &in, AV_SAMPLE_FMT_S32, m.capture.Rate(), 0, nullptr);
+                                      &in, AV_SAMPLE_FMT_S32, m.capture->Rate(), 0, nullptr);
   av_channel_layout_uninit(&in);
   m.firstStage.reset(swr);
   if (ret < 0 || !swr) {
@@ -130,7 +136,7 @@ void CleanChunks(MicrophoneSource::State& m, int got) {
 // Converts one fragment of the device and hands the cleaned sound over.
 // Returns the samples handed over, -1 on an error that ends the thread.
 int MicrophoneSource::TakeFragment(State& m, const void* data, int frames) {
-  const int rate = m.capture.Rate();
+  const int rate = m.capture->Rate();
   const int room = static_cast<int>(av_rescale_rnd(swr_get_delay(m.firstStage.get(), rate) + frames,
                                                    VoiceProcessor::kSampleRate, rate, AV_ROUND_UP));
   m.converted.resize(static_cast<size_t>(room));
@@ -180,29 +186,40 @@ void MicrophoneSource::Ended() {
   out_.Finish();
 }
 
-// Opens the device and the first resampling stage. False, with `lost`
-// saying why when the user should be told, when the thread cannot go on.
-bool MicrophoneSource::Open(State& m, bool& opened, std::string& lost) {
+// Connects to the device and makes the first resampling stage for its
+// format. False, with `why` saying why, when it cannot be had.
+bool MicrophoneSource::Connect(State& m, int timeoutMs, std::string& why) {
+  const std::string source = devices_.front().displayName;
+  auto capture = std::make_unique<platform::PulseCapture>();
+  if (!capture->Open(source, timeoutMs)) {
+    why = capture->Error();
+    return false;
+  }
+  m.capture = std::move(capture);
+  if (!MakeFirstStage(m)) {
+    m.capture.reset();
+    why = "its sound could not be converted";
+    return false;
+  }
+  return true;
+}
+
+// Opens the device at the start. False, with `lost` saying why, when the
+// thread cannot go on.
+bool MicrophoneSource::Open(State& m, std::string& lost) {
   const std::int64_t started = av_gettime_relative();
   const SessionSettings& s = session_.settings;
   if (!m.voice.Init(s.microphoneCheck != 0, s.voiceSize)) return false;
-  const std::string source = devices_.front().displayName;
-  if (!m.capture.Open(source)) {
-    LOG(ERROR) << "psDevName:" << source;
-    LOG(ERROR) << "avformat_open_input err,errstr=" << m.capture.Error();
-    lost = "the microphone could not be opened: " + m.capture.Error();
+  std::string why;
+  if (!Connect(m, 3000, why)) {
+    LOG(ERROR) << "psDevName:" << devices_.front().displayName;
+    LOG(ERROR) << "avformat_open_input err,errstr=" << why;
+    lost = "the microphone could not be opened: " + why + "; recording without it";
     return false;
   }
-  opened = true;
   LOG(ERROR) << "avformat_open_input time: " << (av_gettime_relative() - started);
-  LOG(INFO) << "src_rate: " << m.capture.Rate();
-  LOG(INFO) << "src_sample_fmt: s32";
-  LOG(INFO) << "src_nb_channels: " << m.capture.Channels();
-  LOG(INFO) << "dst_nb_channels: 2";
-  LOG(INFO) << "dst_rate: " << kTargetRate;
-  LOG(INFO) << "dst_sample_fmt: fltp";
-  if (!MakeFirstStage(m)) return false;
-  LOG(ERROR) << "audio init time:" << (av_gettime_relative() - started);
+  LOG(INFO) << "src_rate: " << m.capture->Rate() << ", src_nb_channels: " << m.capture->Channels()
+            << " (s32), dst: " << kTargetRate << " Hz, 2 channels, fltp";
   m.accumulated.reserve(kAccumulationSamples);
   return true;
 }
@@ -211,74 +228,100 @@ bool MicrophoneSource::Open(State& m, bool& opened, std::string& lost) {
 // sources are ready. A system-sound source that has ended counts as ready.
 void MicrophoneSource::AlignStart(State& m) {
   StartLine& start = session_.start;
+  const auto discard = [&m] {
+    if (m.capture) DiscardBuffered(*m.capture);
+  };
   if (session_.settings.voiceSource == VoiceSource::kBoth) {
     while (!(start.microphone && start.SystemSettled()) && !session_.gate.Aborted()) {
-      DiscardBuffered(m.capture);
+      discard();
       start.microphone = true;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   } else if (!start.microphone) {
-    DiscardBuffered(m.capture);
+    discard();
     start.microphone = true;
   }
 }
 
+// What the user is told of the microphone while recording: once when it
+// falls silent (never started, stopped, dropped), once when it is back.
+void MicrophoneSource::Watch::Heard(Clock::time_point now) {
+  lastSound = now;
+  heard = true;
+  if (!gone) return;
+  gone = false;
+  if (listener) listener->SoundSourceBack(kSoundMicrophone, "the microphone is back");
+}
+
+void MicrophoneSource::Watch::Silent(Clock::time_point now) {
+  if (gone || now - lastSound <= kMicStallLimit) return;
+  LOG(ERROR) << "read audio packet err: the microphone delivers nothing";
+  Gone(heard ? "the microphone stopped delivering sound; silence until it is back"
+             : "the microphone has delivered no sound yet; silence until it does");
+}
+
+void MicrophoneSource::Watch::Gone(const std::string& why) {
+  if (gone) return;
+  gone = true;
+  if (listener) listener->SoundSourceLost(kSoundMicrophone, why, true);
+}
+
 void MicrophoneSource::Body() {
   State m;
-  std::string lost;  // why the microphone is gone, when it is
-  bool opened = false;
+  std::string lost;  // why the microphone cannot be had at all
   const RunGate& gate = session_.gate;
-  if (Open(m, opened, lost)) {
-    const int blockAlign = m.capture.BlockAlign();
-    auto lastSound = std::chrono::steady_clock::now();
-    SoundTimeline timeline(kTargetRate);
-    while (!gate.Aborted()) {
-      AlignStart(m);
-      const size_t bytes = m.capture.NextPacketSize();
-      if (m.capture.Failed()) {
-        LOG(ERROR) << "read audio packet err: the sound server dropped the microphone";
-        lost = "the sound server dropped the microphone";
-        break;
-      }
-      const auto now = std::chrono::steady_clock::now();
-      if (bytes > 0) {
-        lastSound = now;
-      } else if (now - lastSound > kMicStallLimit) {
-        LOG(ERROR) << "read audio packet err: the microphone delivers nothing";
-        lost = "the microphone stopped delivering sound";
-        break;
-      }
-      if (!gate.IsOpen()) {
-        if (bytes > 0) m.capture.Release();  // paused: nothing is kept
-        else std::this_thread::sleep_for(kMicPoll);
-        timeline.Reset();
-        continue;
-      }
-      if (!timeline.Anchored()) timeline.Anchor(now);
-      if (bytes == 0) {
-        // Late sound: silence stands in for what is overdue, so the picture
-        // does not wait; what arrives later fills only what is still open.
-        WriteSilence(timeline, timeline.Missing(now - kMicLateLimit));
-        std::this_thread::sleep_for(kMicPoll);
-        continue;
-      }
-      const int frames = static_cast<int>(bytes / blockAlign);
-      const auto fragmentStart = now - std::chrono::microseconds(static_cast<std::int64_t>(frames) *
-                                                                 1000000 / m.capture.Rate());
-      const std::int64_t missing = timeline.Missing(fragmentStart);
-      if (missing > kMicJitterSamples) WriteSilence(timeline, missing);
-      const int made = TakeFragment(m, m.capture.Data(), frames);
-      m.capture.Release();
-      if (made < 0) {
-        lost = "the microphone's sound could not be converted";
-        break;
-      }
-      timeline.Wrote(made);
+  if (!Open(m, lost)) {
+    if (!lost.empty() && !gate.Aborted() && session_.listener)
+      session_.listener->SoundSourceLost(kSoundMicrophone, lost, false);
+    return;
+  }
+  Watch watch{session_.listener, Clock::now()};
+  auto lastTry = Clock::now();
+  SoundTimeline timeline(kTargetRate);
+  while (!gate.Aborted()) {
+    AlignStart(m);
+    const auto now = Clock::now();
+    if (m.capture && m.capture->Failed()) {
+      LOG(ERROR) << "read audio packet err: the sound server dropped the microphone";
+      m.capture.reset();
+      lastTry = now;
+      watch.Gone("the sound server dropped the microphone; silence until it is back");
     }
+    if (!m.capture && now - lastTry >= kMicRetry) {
+      lastTry = now;
+      std::string why;
+      if (Connect(m, kMicReopenTimeoutMs, why)) LOG(INFO) << "the microphone is connected again";
+    }
+    const size_t bytes = m.capture ? m.capture->NextPacketSize() : 0;
+    if (bytes > 0) watch.Heard(now);
+    if (!gate.IsOpen()) {
+      if (bytes > 0) m.capture->Release();  // paused: nothing is kept
+      else std::this_thread::sleep_for(kMicPoll);
+      timeline.Reset();
+      watch.lastSound = now;  // a pause is no silence of the microphone's
+      continue;
+    }
+    if (!timeline.Anchored()) timeline.Anchor(now);
+    if (bytes == 0) {
+      // Late or missing sound: silence stands in for what is overdue, so
+      // the picture does not wait; what arrives later fills only what is
+      // still open.
+      watch.Silent(now);
+      WriteSilence(timeline, timeline.Missing(now - kMicLateLimit));
+      std::this_thread::sleep_for(kMicPoll);
+      continue;
+    }
+    const int frames = static_cast<int>(bytes / m.capture->BlockAlign());
+    const auto fragmentStart = now - std::chrono::microseconds(static_cast<std::int64_t>(frames) *
+                                                               1000000 / m.capture->Rate());
+    const std::int64_t missing = timeline.Missing(fragmentStart);
+    if (missing > kMicJitterSamples) WriteSilence(timeline, missing);
+    const int made = TakeFragment(m, m.capture->Data(), frames);
+    m.capture->Release();
+    if (made < 0) throw std::runtime_error("the microphone's sound could not be converted");
+    timeline.Wrote(made);
   }
   Trace("micophone audio capture thread exit\n");
-  if (!lost.empty() && !gate.Aborted() && session_.listener)
-    session_.listener->SoundSourceLost(kSoundMicrophone, lost, opened);
 }
 
 }  // namespace kal

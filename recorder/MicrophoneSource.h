@@ -3,9 +3,12 @@
 // server with a short latency, resampled to 32 kHz mono, cleaned in 10 ms
 // chunks (noise suppression, gain control), resampled to the encoder's
 // format and handed over in its SoundFifo. Sound that is late is replaced by
-// silence so the picture never waits for it; a device that stops is told
-// to the listener and the recording goes on with silence.
+// silence so the picture never waits for it. A device that has not started
+// yet, or stops, is told to the listener once; silence stands in, and its
+// sound rejoins the recording when it comes back (a device the sound server
+// dropped is asked for again every second).
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,9 +35,22 @@ class MicrophoneSource : public Stage {
  protected:
   void Body() override;
   void Ended() override;
+  bool MayEndBeforeStop() const override { return true; }
 
  private:
-  bool Open(State& m, bool& opened, std::string& lost);
+  using Clock = std::chrono::steady_clock;
+  // What the listener was told of the device while recording.
+  struct Watch {
+    StageListener* listener;
+    Clock::time_point lastSound;
+    bool heard = false;  // it has delivered at all
+    bool gone = false;   // it was told as lost and has not come back since
+    void Heard(Clock::time_point now);
+    void Silent(Clock::time_point now);
+    void Gone(const std::string& why);
+  };
+  bool Connect(State& m, int timeoutMs, std::string& why);
+  bool Open(State& m, std::string& lost);
   void AlignStart(State& m);
   int TakeFragment(State& m, const void* data, int frames);
   void WriteSilence(SoundTimeline& timeline, std::int64_t samples);

@@ -49,7 +49,7 @@ void Recorder::ResetSession(int frameRate) {
   {
     std::lock_guard<std::mutex> lock(failureLock_);
     failure_.clear();
-    soundProblems_.clear();
+    notices_.clear();
   }
   packets_.Reset();
   state_ = kIdle;
@@ -121,8 +121,8 @@ int Recorder::SetupVideo() {
     if (screen_->Setup(screen.width, screen.height) != 0) return -1;
     decoder = screen_->MakeDecoder();
   }
-  LOG(ERROR) << "videoWidth:" << session_.width;
-  LOG(ERROR) << "videoWidth:" << session_.height;
+  LOG(INFO) << "videoWidth:" << session_.width;
+  LOG(INFO) << "videoHeight:" << session_.height;
   converter_ = std::make_unique<ConvertStage>(session_, packets_, pictures_);
   return converter_->Setup(std::move(decoder));
 }
@@ -253,9 +253,16 @@ std::string Recorder::Failure() const {
   return failure_;
 }
 
+// The first failure is what went wrong; what the stop does to the others
+// after it is its consequence, not news.
 void Recorder::StageFailed(RecordFailure kind, const std::string& why) {
+  {
+    std::lock_guard<std::mutex> lock(failureLock_);
+    if (!failure_.empty()) return;
+    failure_ = why;
+  }
   Stop();
-  SetFailure(kind, why);
+  TellFailure(kind, why);
 }
 
 void Recorder::SetFailure(RecordFailure kind, const std::string& text) {
@@ -263,22 +270,40 @@ void Recorder::SetFailure(RecordFailure kind, const std::string& text) {
     std::lock_guard<std::mutex> lock(failureLock_);
     failure_ = text;
   }
+  TellFailure(kind, text);
+}
+
+void Recorder::TellFailure(RecordFailure kind, const std::string& text) {
   LOG(ERROR) << "recording failed: " << text;
   if (owner_) owner_->RecordingFailed(kind);
 }
 
-void Recorder::SoundSourceLost(SoundSource source, const std::string& why, bool whileRecording) {
+void Recorder::AddNotice(const std::string& line) {
   {
     std::lock_guard<std::mutex> lock(failureLock_);
-    soundProblems_.push_back(why);
+    notices_.push_back(line);
   }
-  LOG(ERROR) << "sound: " << why << (whileRecording ? "; recording on with silence" : "");
+  LOG(ERROR) << "source: " << line;
+}
+
+void Recorder::SoundSourceLost(SoundSource source, const std::string& why, bool whileRecording) {
+  AddNotice(why);
   if (owner_) owner_->SoundLost(source, whileRecording);
 }
 
-std::vector<std::string> Recorder::SoundProblems() const {
+void Recorder::SoundSourceBack(SoundSource source, const std::string& why) {
+  AddNotice(why);
+  if (owner_) owner_->SoundBack(source);
+}
+
+void Recorder::CameraLost(const std::string& why) {
+  AddNotice(why);
+  if (owner_) owner_->CameraLost();
+}
+
+std::vector<std::string> Recorder::Notices() const {
   std::lock_guard<std::mutex> lock(failureLock_);
-  return soundProblems_;
+  return notices_;
 }
 
 void Recorder::SecondsWritten(std::int64_t seconds) {

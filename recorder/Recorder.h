@@ -77,9 +77,10 @@ class Recorder : private StageListener {
   // finished (empty when neither happened). Any thread.
   std::string Failure() const;
 
-  // What went wrong with the session's sound sources, one line each
-  // (empty when nothing did). Any thread.
-  std::vector<std::string> SoundProblems() const;
+  // What changed in the session's sources that the user should know (a
+  // sound source missing, lost or back, the camera lost), one line each in
+  // the order it happened; empty when nothing did. Any thread.
+  std::vector<std::string> Notices() const;
 
   // Full path of the session's file (after Start). Once WaitFinished is
   // true, where the recording really is: the unfinished ".part" file when
@@ -94,6 +95,10 @@ class Recorder : private StageListener {
   // Tests: the encoder takes no turns while held, as if the disk or the
   // encoder had stalled.
   void HoldEncoderForTesting(bool hold) { session_.encoderHeldForTesting = hold; }
+  // Tests: every n-th screen grab fails (0: none).
+  void FailGrabsForTesting(int every) { session_.grabFailsEveryForTesting = every; }
+  // Tests: the converter meets pictures it cannot convert from now on.
+  void FailConversionForTesting() { session_.conversionFailsForTesting = true; }
   // Tests: record from this FFmpeg input instead of the first camera
   // (for example "lavfi" with "testsrc=size=640x480:rate=15").
   void SetCameraInputForTesting(const std::string& format, const std::string& url) {
@@ -114,8 +119,12 @@ class Recorder : private StageListener {
   // How the stages report.
   void StageFailed(RecordFailure kind, const std::string& why) override;
   void SoundSourceLost(SoundSource source, const std::string& why, bool whileRecording) override;
+  void SoundSourceBack(SoundSource source, const std::string& why) override;
+  void CameraLost(const std::string& why) override;
+  void AddNotice(const std::string& line);
   void SecondsWritten(std::int64_t seconds) override;
   void SetFailure(RecordFailure kind, const std::string& text);
+  void TellFailure(RecordFailure kind, const std::string& text);
 
   MessagePoster* owner_;
   std::atomic<int> state_{kIdle};
@@ -144,7 +153,7 @@ class Recorder : private StageListener {
 
   mutable std::mutex failureLock_;
   std::string failure_;
-  std::vector<std::string> soundProblems_;  // under failureLock_
+  std::vector<std::string> notices_;  // under failureLock_
 
   // Finish event and completion of the session's file.
   mutable std::mutex finishLock_;

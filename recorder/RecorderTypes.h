@@ -39,15 +39,21 @@ class MessagePoster {
   virtual void RecordingFailed(RecordFailure kind) {}
   // A wanted sound source is missing (at the start) or lost (while
   // recording); the recording goes on with silence in its place.
-  // Recorder::SoundProblems() has the words.
+  // Recorder::Notices() has the words.
   virtual void SoundLost(SoundSource source, bool whileRecording) {}
+  // A source lost while recording delivers sound again; it is in the
+  // recording from here on.
+  virtual void SoundBack(SoundSource source) {}
+  // The camera delivers no more pictures; the recording goes on with its
+  // last picture (and its sound).
+  virtual void CameraLost() {}
 };
 
 // Counters of the running or last session, for statistics lines.
 struct RecorderStats {
   std::int64_t picturesGrabbed = 0;
   std::int64_t picturesDropped = 0;
-  std::int64_t picturesRepeated = 0;  // of those grabbed: the still screen's last picture again
+  std::int64_t picturesRepeated = 0;  // of those grabbed: the last picture again (still screen, failed grab)
   std::int64_t picturesEncoded = 0;
   std::int64_t audioFramesEncoded = 0;
   std::int64_t firstPictureMicros = -1;  // from the first Run to the first grab

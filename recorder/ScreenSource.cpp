@@ -1,6 +1,5 @@
 #include "recorder/ScreenSource.h"
 
-#include <cstdio>
 #include <thread>
 
 #include <glog/logging.h>
@@ -28,8 +27,7 @@ int ScreenSource::Setup(int screenWidth, int screenHeight) {
     regionY_ = region.y;
     width = region.width;
     height = region.height;
-    std::printf("regionOffsetX: %d\nregionOffsetY: %d\nvideoWidth: %d\nvideoHeight: %d\n",
-                regionX_, regionY_, width, height);
+    LOG(INFO) << "region: " << width << "x" << height << "+" << regionX_ << "+" << regionY_;
   }
   if (s.mouseFollowCheck) {
     const Rect follow = FitRegion({0, 0, s.followWidth, s.followHeight}, screenWidth, screenHeight);
@@ -139,6 +137,8 @@ bool ScreenSource::Still(const PacingClock& clock, const CursorEffects& effects,
 // A screen that changed size (XRandR) fails the grab, or, grown back, is
 // noticed once a second: the grab follows it and the recording goes on.
 bool ScreenSource::GrabScreen(const PacingClock& clock) {
+  const int failEvery = session_.grabFailsEveryForTesting;
+  if (failEvery > 0 && clock.Grabbed() % failEvery == failEvery - 1) return false;
   bool grabbed = grabber_.Grab();
   if ((!grabbed || clock.Grabbed() % session_.frameRate == 0) && grabber_.Refit())
     grabbed = grabber_.Grab();
@@ -176,9 +176,12 @@ void ScreenSource::TakePicture(PacingClock& clock, CursorEffects& effects, Curso
   clock.CountGrab();
   ++counters.picturesGrabbed;
   if (!grabbed) {
-    if (!cursor.grabFailing) LOG(ERROR) << "screen grab failed";
+    // The last picture stands in, so the picture keeps its time against
+    // the sound.
+    if (!cursor.grabFailing) LOG(ERROR) << "screen grab failed: the last picture is repeated";
     cursor.grabFailing = true;
-    ++counters.picturesDropped;
+    ++counters.picturesRepeated;
+    Queue(MakePacket());
     return;
   }
   cursor.grabFailing = false;

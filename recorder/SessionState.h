@@ -61,6 +61,10 @@ class StageListener {
   virtual void StageFailed(RecordFailure kind, const std::string& why) = 0;
   // A wanted sound source is missing or gone; silence takes its place.
   virtual void SoundSourceLost(SoundSource source, const std::string& why, bool whileRecording) = 0;
+  // A lost sound source delivers again.
+  virtual void SoundSourceBack(SoundSource source, const std::string& why) = 0;
+  // The camera delivers no more pictures; its last one stands in.
+  virtual void CameraLost(const std::string& why) = 0;
   // Whole seconds of picture written so far.
   virtual void SecondsWritten(std::int64_t seconds) = 0;
 };
@@ -78,6 +82,10 @@ struct SessionState {
   // Tests: the encoder takes no turns while set, as if the disk or the
   // encoder had stalled.
   std::atomic<bool> encoderHeldForTesting{false};
+  // Tests: every n-th screen grab fails (0: none does).
+  std::atomic<int> grabFailsEveryForTesting{0};
+  // Tests: the converter cannot convert pictures, as on a broken picture.
+  std::atomic<bool> conversionFailsForTesting{false};
 };
 
 }  // namespace kal

@@ -12,9 +12,9 @@ bool ChooseSoundSources(SessionSettings& s,
   std::string micName;
   const bool mic = HasDefaultCaptureEndpoint(micName);
   const bool render = HasDefaultRenderEndpoint();
-  if (WantsMicrophone(s.voiceSource) && !mic) missing(kSoundMicrophone, "no microphone found");
+  if (WantsMicrophone(s.voiceSource) && !mic) missing(kSoundMicrophone, "no microphone found; recording without it");
   if (WantsSystemSound(s.voiceSource) && !render)
-    missing(kSoundSystem, "no playback device to record system sound from");
+    missing(kSoundSystem, "no playback device to record system sound from; recording without it");
   bool muted = false;
   switch (s.voiceSource) {
     case VoiceSource::kBoth:

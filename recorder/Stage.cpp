@@ -1,5 +1,8 @@
 #include "recorder/Stage.h"
 
+#include <pthread.h>
+
+#include <cstdio>
 #include <exception>
 
 namespace kal {
@@ -23,11 +26,17 @@ std::string Stage::Error() const {
 }
 
 void Stage::Top() {
+  char thread[16] = {};  // the kernel keeps 15 characters
+  std::snprintf(thread, sizeof thread, "kal %s", name_);
+  ::pthread_setname_np(::pthread_self(), thread);
   std::string what;
   try {
     Body();
-    Ended();
-    return;
+    if (session_.gate.Aborted() || MayEndBeforeStop()) {
+      Ended();
+      return;
+    }
+    what = "it ended before the stop";
   } catch (const std::exception& e) {
     what = e.what();
   } catch (...) {
@@ -37,9 +46,9 @@ void Stage::Top() {
     std::lock_guard<std::mutex> lock(errorLock_);
     error_ = what;
   }
-  Ended();
   if (session_.listener)
     session_.listener->StageFailed(kFailureInternal, std::string("the ") + name_ + " failed: " + what);
+  Ended();
 }
 
 }  // namespace kal

@@ -127,7 +127,8 @@ void SystemSoundSource::Body() {
   platform::PulseCapture capture;
   if (!capture.Open()) {
     LOG(ERROR) << "Get Default Audio Endpoint error: " << capture.Error();
-    Report("system sound could not be recorded: " + capture.Error(), false);
+    Report("system sound could not be recorded: " + capture.Error() + "; recording without it",
+           false);
     return;
   }
   LOG(INFO) << "nChannels: " << capture.Channels();
@@ -144,7 +145,7 @@ void SystemSoundSource::Body() {
     const size_t bytes = capture.NextPacketSize();
     if (capture.Failed()) {
       LOG(ERROR) << "AudioCaptureClient GetBuffer  error";
-      lost = "the sound server dropped the system sound";
+      lost = "the sound server dropped the system sound; recording on without it";
       break;
     }
     if (bytes == 0) {
@@ -164,7 +165,7 @@ void SystemSoundSource::Body() {
     const bool ok = converter.Add(static_cast<const std::uint8_t*>(capture.Data()), bytes);
     capture.Release();
     if (!ok) {
-      lost = "system sound could not be converted";
+      lost = "system sound could not be converted; recording on without it";
       break;
     }
   }

@@ -29,6 +29,7 @@ class SystemSoundSource : public Stage {
  protected:
   void Body() override;
   void Ended() override;
+  bool MayEndBeforeStop() const override { return true; }
 
  private:
   class Converter;

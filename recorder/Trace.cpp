@@ -21,9 +21,8 @@ void Trace(const char* format, ...) {
   if (!g_traceEnabled) return;
   va_list args;
   va_start(args, format);
-  std::vprintf(format, args);
+  std::vfprintf(stderr, format, args);
   va_end(args);
-  std::fflush(stdout);
 }
 
 }  // namespace kal

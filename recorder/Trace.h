@@ -1,7 +1,7 @@
 #pragma once
-// Short trace lines of the worker threads on standard output ("video read
-// thread exit"). They are not part of the log; a command-line front end that
-// owns standard output switches them off.
+// Short trace lines of the worker threads on standard error ("video read
+// thread exit"), never on standard output, which belongs to the front end.
+// They are not part of the log; kalrec shows them only with --verbose.
 
 namespace kal {
 void SetTraceEnabled(bool enabled);

@@ -89,6 +89,11 @@ std::uint8_t* VideoFifo::TakeOldest(std::chrono::milliseconds wait, bool drainin
   return slots_[static_cast<std::size_t>(order_[static_cast<std::size_t>(reading_++)])].get();
 }
 
+bool VideoFifo::Drained() {
+  std::lock_guard<std::mutex> lock(lock_);
+  return writerEnded_ && !HasPicture();
+}
+
 void VideoFifo::Release() {
   {
     std::lock_guard<std::mutex> lock(lock_);

@@ -48,6 +48,8 @@ class VideoFifo {
   // converts: nullptr then means it has ended and everything was taken.
   // The slot stays the reader's until Release().
   std::uint8_t* TakeOldest(std::chrono::milliseconds wait, bool draining);
+  // Reader: the writer has ended and every picture was taken.
+  bool Drained();
   // Reader: gives back the oldest taken picture (any thread; the encoder
   // lets go of it from its own).
   void Release();

@@ -255,6 +255,22 @@ TEST_F(RecorderTest, FollowWindowStaysInsideTheScreenAroundTheCursor) {
   EXPECT_LT(pics[0].At(100, 100).r, 40);
 }
 
+// A grab that fails stands in as the last picture again: the picture keeps
+// the running time, and the sound (which follows the picture) with it.
+TEST_F(RecorderTest, FailedGrabsKeepThePictureTrackAsLongAsTheRecording) {
+  kal::cfg::Write(kal::cfg::kMouseFollowCheck, 1);  // grabbed every picture
+  rec.FailGrabsForTesting(10);
+  const std::string file = Record("mkv", 4000ms);
+  const auto info = ProbeFile(file);
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  const auto* a = info.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(v && a);
+  EXPECT_GE(v->framesDecoded, 4 * 24 - 3) << "a failed grab is no lost picture";
+  EXPECT_NEAR(v->duration, 4.0, 0.15);
+  EXPECT_NEAR(a->duration, v->duration, 1.0 / 24);
+  EXPECT_GE(rec.Stats().picturesRepeated, 8);
+}
+
 TEST_F(RecorderTest, CursorAndHighlightAreDrawnAroundThePointer) {
   kal::cfg::Write(kal::cfg::kMouseCheck, 1);
   kal::cfg::Write(kal::cfg::kMouseHotRegionCheck, 1);

@@ -1,6 +1,7 @@
 // Watermarks and the camera source: descriptions, placements, and real
 // recordings whose pictures are inspected.
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -160,6 +161,37 @@ TEST_F(WatermarkRecordingTest, SyntheticCameraIsRecordedAtItsOwnRate) {
   EXPECT_EQ(v->height, 480);
   EXPECT_NEAR(static_cast<double>(v->framesDecoded), 30.0, 4.0);
   EXPECT_NEAR(v->duration, v->framesDecoded / 15.0, 0.1);
+  EXPECT_EQ(v->decodeErrors, 0);
+}
+
+// Remembers the failure the engine reported.
+class FailureReceiver : public kal::MessagePoster {
+ public:
+  void RecordingFailed(kal::RecordFailure kind) override { failure = kind; }
+  std::atomic<int> failure{0};
+};
+
+// The converter meets a picture it cannot convert: the recording stops by
+// itself and says why, and what came before is a finished, playable file.
+TEST_F(WatermarkRecordingTest, AConversionErrorStopsTheRecordingWithAFinishedFile) {
+  FailureReceiver owner;
+  kal::Recorder recorder(&owner);
+  ASSERT_EQ(recorder.Start("broken.mp4", dir.path(), "mp4", 24, 1), 0);
+  recorder.Run();
+  std::this_thread::sleep_for(1500ms);
+  recorder.FailConversionForTesting();
+  for (int i = 0; i < 30 && recorder.State() != kal::kStopped; ++i)
+    std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(recorder.State(), kal::kStopped) << "the recording stopped by itself";
+  ASSERT_TRUE(recorder.WaitFinished(10s));
+  EXPECT_EQ(owner.failure, kal::kFailureInternal);
+  EXPECT_NE(recorder.Failure().find("picture converter"), std::string::npos) << recorder.Failure();
+  EXPECT_EQ(recorder.FilePath(), dir / "broken.mp4");
+  const auto info = kaltest::ProbeFile(dir / "broken.mp4");
+  ASSERT_TRUE(info.opened) << info.error;
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_GE(v->framesDecoded, 24);
   EXPECT_EQ(v->decodeErrors, 0);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kal {
 
@@ -53,9 +54,15 @@ inline constexpr unsigned WMU_RECORD_SECONDS = kWmUser + 820;
 // The recording ended by itself or its file could not be finished;
 // wParam is the engine's RecordFailure.
 inline constexpr unsigned WMU_RECORD_FAILED = kWmUser + 821;
-// A sound source is missing or lost; wParam the engine's SoundSource,
-// lParam 1 when lost while recording.
+// A sound source is missing, lost or back; wParam the engine's
+// SoundSource, lParam one of the SoundChange values below.
 inline constexpr unsigned WMU_RECORD_SOUND_LOST = kWmUser + 822;
+enum SoundChange : std::intptr_t { kSoundMissing = 0, kSoundGone = 1, kSoundBack = 2 };
+// The camera delivers no more pictures; the recording goes on.
+inline constexpr unsigned WMU_RECORD_CAMERA_LOST = kWmUser + 823;
+// A window could not be made or failed in one of its handlers; it is not
+// shown, and the main window says why. Payload: TextPayload.
+inline constexpr unsigned WMU_WINDOW_FAILED = kWmUser + 824;
 
 namespace ui {
 
@@ -63,6 +70,12 @@ namespace ui {
 // the receiver's handler, or with the message when the receiver is gone.
 struct MessagePayload {
   virtual ~MessagePayload() = default;
+};
+
+// Words that travel with a message (UTF-8).
+struct TextPayload : MessagePayload {
+  explicit TextPayload(std::string t) : text(std::move(t)) {}
+  std::string text;
 };
 
 // One posted message as the receiver's handler gets it.

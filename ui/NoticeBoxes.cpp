@@ -1,5 +1,6 @@
 #include "ui/NoticeBoxes.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 
 namespace kal::ui {
@@ -20,8 +21,14 @@ void NoticeBox::Notify(const TNotifyUI& msg) {
   NotifyBase(msg);
 }
 
+void NoticeBox::OnKey(QKeyEvent* e) {
+  if (e->key() != Qt::Key_Escape) return;
+  e->accept();
+  done(0);
+}
+
 int NoticeBox::ShowModal() {
-  Create();
+  if (!TryCreate()) return 0;
   return exec();
 }
 

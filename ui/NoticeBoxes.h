@@ -1,7 +1,8 @@
 #pragma once
 // The two modal notice boxes: MessageBoxDialog (a text with confirm and
 // cancel) and PromptBoxDialog (a text with confirm only). ShowModal returns
-// 1 for confirm, 0 for cancel or close.
+// 1 for confirm, 0 for cancel, close, Escape, or a box that could not be
+// made.
 
 #include "ui/WindowImplBase.h"
 
@@ -20,6 +21,8 @@ class NoticeBox : public WindowImplBase {
  protected:
   void InitWindow() override;
   void Notify(const TNotifyUI& msg) override;
+  // Escape answers as cancel (or close) does.
+  void OnKey(QKeyEvent* e) override;
 
  private:
   QString text_;

@@ -13,6 +13,8 @@
 #include <QUiLoader>
 #include <QVBoxLayout>
 
+#include <glog/logging.h>
+
 #include "platform/UserPaths.h"
 
 namespace kal::ui {
@@ -79,6 +81,33 @@ void WindowImplBase::Create() {
   }
 }
 
+bool WindowImplBase::TryCreate() {
+  try {
+    Create();
+    return true;
+  } catch (const std::exception& e) {
+    Failed("Create", e.what());
+  }
+  return false;
+}
+
+void WindowImplBase::Failed(const char* step, const char* what) const {
+  const std::string line = ClassName().toStdString() + " " + step + ": " + what;
+  LOG(ERROR) << "window failed: " << line;
+  PostTo(WindowRole::kMain, WMU_WINDOW_FAILED, 0, 0, std::make_unique<TextPayload>(line));
+}
+
+template <typename F>
+void WindowImplBase::Guarded(const char* step, F handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    Failed(step, e.what());
+  } catch (...) {
+    Failed(step, "unknown error");
+  }
+}
+
 void WindowImplBase::MakeOverlay(const OverlayStyle& style) {
   Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint;
   if (style.onTop) flags |= Qt::WindowStaysOnTopHint;
@@ -114,7 +143,7 @@ void WindowImplBase::ConnectControls(QWidget* root) {
 }
 
 void WindowImplBase::Dispatch(const QString& type, QObject* sender, int value) {
-  Notify(TNotifyUI{type, sender->objectName(), sender, value});
+  Guarded("Notify", [&] { Notify(TNotifyUI{type, sender->objectName(), sender, value}); });
 }
 
 // The end of every notification's way: nothing is handled here yet (the
@@ -130,13 +159,14 @@ void WindowImplBase::PostMessage(WindowImplBase* target, unsigned message, std::
 void WindowImplBase::Send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
   Message m{message, wParam, lParam, nullptr};
   bool handled = false;
-  HandleCustomMessage(m, handled);
+  Guarded("HandleCustomMessage", [&] { HandleCustomMessage(m, handled); });
 }
 
 bool WindowImplBase::event(QEvent* e) {
   if (e->type() == CustomMessageEvent::Kind()) {
     bool handled = false;
-    HandleCustomMessage(static_cast<CustomMessageEvent*>(e)->message, handled);
+    Guarded("HandleCustomMessage",
+            [&] { HandleCustomMessage(static_cast<CustomMessageEvent*>(e)->message, handled); });
     return true;
   }
   return QDialog::event(e);
@@ -150,7 +180,7 @@ void WindowImplBase::paintEvent(QPaintEvent* e) {
 
 bool WindowImplBase::Mouse(QMouseEvent* e) {
   e->ignore();
-  OnMouse(e);
+  Guarded("OnMouse", [&] { OnMouse(e); });
   return e->isAccepted();
 }
 
@@ -169,15 +199,25 @@ void WindowImplBase::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void WindowImplBase::keyPressEvent(QKeyEvent* e) {
   e->ignore();
-  OnKey(e);
-  if (!e->isAccepted()) QDialog::keyPressEvent(e);
+  Guarded("OnKey", [&] { OnKey(e); });
+  if (e->isAccepted()) return;
+  // A dialog would hide itself on Escape and press its default button on
+  // Enter; these windows decide that for themselves.
+  switch (e->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return;
+    default:
+      QDialog::keyPressEvent(e);
+  }
 }
 
 void WindowImplBase::SetTimer(int id, int milliseconds, bool singleShot) {
   QTimer*& t = timers_[id];
   if (!t) {
     t = new QTimer(this);
-    connect(t, &QTimer::timeout, this, [this, id] { OnTimer(id); });
+    connect(t, &QTimer::timeout, this, [this, id] { Guarded("OnTimer", [&] { OnTimer(id); }); });
   }
   t->setSingleShot(singleShot);
   t->start(milliseconds);

@@ -9,8 +9,14 @@
 //    asked, painting in OnPaint and taking OnMouse and OnKey.
 // Both get custom messages posted from any thread (Messages.h) in
 // HandleCustomMessage, and timers by id in OnTimer. Failures while loading
-// or initialising raise std::runtime_error "Class::Step". All members run on
-// the UI thread except PostMessage.
+// or initialising raise std::runtime_error "Class::Step"; a window made
+// while the program runs is made with TryCreate, which catches them. What a
+// handler throws is caught where Qt calls in (notifications, messages,
+// timers, keys, mouse): nothing thrown crosses Qt's event loop, which
+// would end the program. Either is logged and posted to the main window
+// (WMU_WINDOW_FAILED). Escape and Enter mean nothing to the base: a window
+// that wants them takes them in OnKey. All members run on the UI thread
+// except PostMessage.
 
 #include <QDialog>
 #include <QEvent>
@@ -68,6 +74,10 @@ class WindowImplBase : public QDialog {
   // them, then calls InitWindow. Throws "Class::GetSkinFile" or
   // "Class::Init" on failure.
   void Create();
+  // Create for a window made while the program runs: false, logged and
+  // told to the main window, when it cannot be made; it must not be shown
+  // then.
+  bool TryCreate();
 
   // Thread-safe: queues a message for `target`'s UI thread. The payload is
   // freed with the message if the target is destroyed first.
@@ -127,6 +137,10 @@ class WindowImplBase : public QDialog {
   void ConnectControls(QWidget* root);
   void Dispatch(const QString& type, QObject* sender, int value);
   bool Mouse(QMouseEvent* e);
+  // Runs `handler`; what it throws is logged and told to the main window.
+  template <typename F>
+  void Guarded(const char* step, F handler);
+  void Failed(const char* step, const char* what) const;
   std::map<int, QTimer*> timers_;
 };
 
