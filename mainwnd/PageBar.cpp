@@ -1,13 +1,13 @@
 #include "mainwnd/PageBar.h"
 
 #include <QAbstractButton>
-#include <QDesktopServices>
 #include <QStackedWidget>
 
 #include <glog/logging.h>
 
 #include "config/ConfigKeys.h"
 #include "mainwnd/ToolPage.h"
+#include "ui/OpenOnDesktop.h"
 
 namespace kal {
 namespace {
@@ -63,10 +63,6 @@ QUrl PageBar::HelpUrl() {
              : QUrl::fromUserInput(QString::fromStdString(configured));
 }
 
-void PageBar::OpenHelp() {
-  const QUrl url = HelpUrl();
-  if (!QDesktopServices::openUrl(url))
-    LOG(ERROR) << "cannot open the help page " << url.toString().toStdString();
-}
+void PageBar::OpenHelp() { ui::OpenOnDesktop(HelpUrl().toString().toStdString(), "帮助页面"); }
 
 }  // namespace kal

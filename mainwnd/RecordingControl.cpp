@@ -116,6 +116,10 @@ bool RecordingControl::Handle(ui::Message& msg) {
     case WMU_RECORD_CAMERA_LOST:
       ShowNotice("摄像头已断开，录制继续，画面停在最后一帧");
       return true;
+    case WMU_PAGE_NOTICE:
+      if (const auto* text = msg.Payload<ui::TextPayload>())
+        ShowNotice(QString::fromStdString(text->text));
+      return true;
     case WMU_WINDOW_FAILED:
       if (const auto* text = msg.Payload<ui::TextPayload>())
         ShowNotice(QString("窗口无法显示，录制不受影响 (%1)").arg(QString::fromStdString(text->text)));

@@ -1,7 +1,6 @@
 #include "mainwnd/TrayAndHotkeys.h"
 
 #include <QCursor>
-#include <QDesktopServices>
 #include <QIcon>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -14,6 +13,7 @@
 #include "mainwnd/MainTaskMenu.h"
 #include "mainwnd/RecordingControl.h"
 #include "platform/X11Hotkeys.h"
+#include "ui/OpenOnDesktop.h"
 
 namespace kal {
 namespace {
@@ -131,8 +131,7 @@ void TrayAndHotkeys::OnHotkey(int id) {
       ui::PostTo(ui::WindowRole::kMain, WMU_RECORD_STOP);
       break;
     case kHotkeyLog:
-      QDesktopServices::openUrl(
-          QUrl::fromLocalFile(QString::fromStdString(GetUserDataFolder(kLogFolder))));
+      ui::OpenOnDesktop(GetUserDataFolder(kLogFolder), "日志文件夹");
       break;
     case kHotkeyScreenBrush:
       LOG(INFO) << "screen brush hotkey: drawing on the screen comes with the annotation canvas";

@@ -1,6 +1,8 @@
 #include "recorder/SystemSoundSource.h"
 
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -20,6 +22,10 @@ constexpr int kStagingFrames = 22050;  // about half a second
 // After this many empty 10 ms polls system sound counts as silent.
 constexpr int kEmptyPollsUntilSilent = 100;
 constexpr std::chrono::milliseconds kPollInterval{10};
+// A monitor the sound server dropped is asked for again this often, each
+// time waiting no longer than this.
+constexpr std::chrono::milliseconds kRetry{1000};
+constexpr int kReopenTimeoutMs = 300;
 
 // Collects the device's interleaved 32-bit sound in a staging block and
 // converts each full block into the FIFO.
@@ -123,30 +129,62 @@ void SystemSoundSource::Report(const std::string& lost, bool whileRecording) {
     session_.listener->SoundSourceLost(kSoundSystem, lost, whileRecording);
 }
 
+// Connects to the default sink's monitor with a converter for its format.
+bool SystemSoundSource::Connect(Capture& c, int timeoutMs) {
+  auto capture = std::make_unique<platform::PulseCapture>();
+  if (!capture->Open({}, timeoutMs)) {
+    c.error = capture->Error();
+    return false;
+  }
+  auto converter = std::make_unique<Converter>(capture->Channels(), capture->Rate(),
+                                               capture->BlockAlign(), out_);
+  if (!converter->Ready()) {
+    c.error = "its sound cannot be converted";
+    return false;
+  }
+  LOG(INFO) << "system sound: " << capture->Channels() << " channels at " << capture->Rate()
+            << " Hz, 32-bit";
+  c.capture = std::move(capture);
+  c.converter = std::move(converter);
+  return true;
+}
+
 void SystemSoundSource::Body() {
-  platform::PulseCapture capture;
-  if (!capture.Open()) {
-    LOG(ERROR) << "Get Default Audio Endpoint error: " << capture.Error();
-    Report("system sound could not be recorded: " + capture.Error() + "; recording without it",
-           false);
+  Capture c;
+  if (!Connect(c, 3000)) {
+    LOG(ERROR) << "Get Default Audio Endpoint error: " << c.error;
+    Report("system sound could not be recorded: " + c.error + "; recording without it", false);
     return;
   }
-  LOG(INFO) << "nChannels: " << capture.Channels();
-  LOG(INFO) << "nSamplesPerSec: " << capture.Rate();
-  LOG(INFO) << "wBitsPerSample: 32";
-  LOG(INFO) << "nBlockAlign: " << capture.BlockAlign();
-  Converter converter(capture.Channels(), capture.Rate(), capture.BlockAlign(), out_);
-  if (!converter.Ready()) return;
   const RunGate& gate = session_.gate;
-  std::string lost;  // why system sound is gone, when it is
+  bool gone = false;  // told as lost and not back since
+  auto lastTry = std::chrono::steady_clock::now();
   int emptyPolls = 0;
   while (!gate.Aborted()) {
-    if (!AlignStart(capture)) continue;
-    const size_t bytes = capture.NextPacketSize();
-    if (capture.Failed()) {
+    if (!c.capture) {
+      // Dropped by the sound server: asked for again now and then, while
+      // the encoder takes silence.
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastTry >= kRetry) {
+        lastTry = now;
+        Connect(c, kReopenTimeoutMs);
+      }
+      if (!c.capture) {
+        std::this_thread::sleep_for(kPollInterval);
+        continue;
+      }
+    }
+    if (!AlignStart(*c.capture)) continue;
+    const size_t bytes = c.capture->NextPacketSize();
+    if (c.capture->Failed()) {
       LOG(ERROR) << "AudioCaptureClient GetBuffer  error";
-      lost = "the sound server dropped the system sound; recording on without it";
-      break;
+      c.converter->Flush();  // what came before still belongs to the recording
+      c.capture.reset();
+      active_ = false;
+      lastTry = std::chrono::steady_clock::now();
+      if (!gone) Report("the sound server dropped the system sound; silence until it is back", true);
+      gone = true;
+      continue;
     }
     if (bytes == 0) {
       std::this_thread::sleep_for(kPollInterval);
@@ -156,22 +194,21 @@ void SystemSoundSource::Body() {
       }
       continue;
     }
+    if (gone && session_.listener)
+      session_.listener->SoundSourceBack(kSoundSystem, "system sound is back");
+    gone = false;
     active_ = true;
     emptyPolls = 0;
     if (!gate.IsOpen()) {
-      capture.Release();  // paused: nothing is kept
+      c.capture->Release();  // paused: nothing is kept
       continue;
     }
-    const bool ok = converter.Add(static_cast<const std::uint8_t*>(capture.Data()), bytes);
-    capture.Release();
-    if (!ok) {
-      lost = "system sound could not be converted; recording on without it";
-      break;
-    }
+    const bool ok = c.converter->Add(static_cast<const std::uint8_t*>(c.capture->Data()), bytes);
+    c.capture->Release();
+    if (!ok) throw std::runtime_error("system sound could not be converted");
   }
   // What was captured up to the stop still belongs to the recording.
-  converter.Flush();
-  if (!lost.empty()) Report(lost, true);
+  if (c.converter) c.converter->Flush();
   Trace("speaker audio capture thread exit\n");
 }
 

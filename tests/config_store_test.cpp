@@ -141,16 +141,17 @@ TEST(UserFoldersTest, WalkGoesOnPastAComponentThatCannotBeMade) {
   kaltest::TempDir dir;
   kaltest::WriteFile(dir / "blocker", "a file where a folder should be");
   const std::string full = dir / "blocker/deeper/leaf";
-  testing::internal::CaptureStdout();
+  // On stderr: standard output belongs to the front end (kalrec).
+  testing::internal::CaptureStderr();
   CreateDirectoryPath(full);
-  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string out = testing::internal::GetCapturedStderr();
   EXPECT_NE(out.find("create dir error curPath: " + dir / "blocker\n"), std::string::npos) << out;
   EXPECT_NE(out.find("create dir error curPath: " + dir / "blocker/deeper\n"), std::string::npos);
   EXPECT_NE(out.find("create dir error fullPath: " + full + "\n"), std::string::npos);
 
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   CreateDirectoryPath(dir / "fine/a/b");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_TRUE(fs::is_directory(dir / "fine/a/b"));
 }
 

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -116,6 +117,9 @@ TEST_F(KalrecTest, ConfigRoundTripsAndRecordLeavesItUntouched) {
       RunKalrec({"record", "--out", dir / "cfg.mkv", "--seconds", "1", "--fps", "10", "--area",
                  "0,0,320,240", "--sound", "none", "--cursor", "--watermark-text", "a:b"});
   EXPECT_EQ(r.status, 0) << r.err;
+  // Standard output is kalrec's own: its result line, no engine trace.
+  EXPECT_EQ(r.out.rfind("frames=", 0), 0u) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
   EXPECT_EQ(kaltest::ReadFile(kal::ConfigStore::Instance()->Path()), before);
   const auto info = kaltest::ProbeFile(dir / "cfg.mkv");
   const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -131,6 +132,45 @@ TEST(PauseBoxTest, ClickingTheBoxLeavesTheFocusWithTheOtherProgram) {
       << "the main window stays out of the way";
   A11y("click", "停止录制");
   EXPECT_EQ(kaltest::FinishedFiles(out.path(), 1).size(), 1u);
+}
+
+// A copy of the program whose pause-box skin is broken: the box cannot be
+// made, and the recording goes on from the main window, whose record page
+// says why. The main window takes no Escape for a close either.
+TEST(PauseBoxTest, ABrokenSkinLeavesTheProgramRecordingAndEscapeClosesNothing) {
+  kaltest::TempDir out;
+  kaltest::TempDir copy;
+  fs::copy(kProgram, copy / "KalRecorder");
+  fs::copy(fs::path(kProgram).parent_path() / "skin", copy / "skin", fs::copy_options::recursive);
+  kaltest::WriteFile(copy / "skin/suspend.xml", "<ui version=\"4.0\"><widget class=");
+  fs::remove(kal::ConfigStore::Instance()->Path());
+  kal::cfg::Write(kal::cfg::kOutputDir, out.path());
+  kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
+  kal::cfg::Write(kal::cfg::kSuspendCheck, 1);
+  kaltest::Subprocess program({copy / "KalRecorder"}, kaltest::Quiet());
+  const auto running = [&] { return ::waitpid(program.Pid(), nullptr, WNOHANG) == 0; };
+  A11y("click", "开始录制");
+  ASSERT_TRUE(kaltest::WaitForUnfinished(out.path()));
+  std::this_thread::sleep_for(2s);
+  ASSERT_TRUE(running()) << "the program ended";
+  const std::string labels = kaltest::Output(kaltest::kA11y + " names label");
+  EXPECT_NE(labels.find("窗口无法显示"), std::string::npos) << labels;
+  EXPECT_NE(labels.find("SuspendDialog"), std::string::npos) << labels;
+  A11y("click", "停止");
+  const auto files = kaltest::FinishedFiles(out.path(), 1);
+  ASSERT_EQ(files.size(), 1u);
+  const auto info = kaltest::ProbeFile(files[0].string(), false);
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_GT(v->duration, 2.0);
+
+  const std::string main = kaltest::Output("xdotool search --onlyvisible --name '^KAL屏幕录制$' | head -n1");
+  ASSERT_FALSE(main.empty());
+  kaltest::Run("xdotool windowfocus --sync " + main + " key Escape");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(kaltest::Output("xdotool search --onlyvisible --name '^KAL屏幕录制$' | head -n1"), main)
+      << "Escape hid the main window";
+  EXPECT_TRUE(running());
 }
 
 }  // namespace

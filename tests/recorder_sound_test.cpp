@@ -542,8 +542,9 @@ TEST_F(SoundTest, AMicrophoneThatStartsLateOrStopsRejoinsWhenItsSoundComes) {
     int rate = 0;
     const auto samples = kaltest::DecodeAudio(file, &rate);
     const auto at = [rate](std::chrono::milliseconds t) { return size_t(t.count()) * rate / 1000; };
-    if (c.before > 0ms)
+    if (c.before > 0ms) {
       EXPECT_GT(kaltest::ToneShare(samples, rate, kMicHz, at(500ms), at(c.before - 200ms)), 0.8);
+    }
     EXPECT_LT(kaltest::Rms(samples, at(c.before + 300ms), at(c.before + c.gap - 300ms)), 0.01)
         << "silence while the microphone is quiet";
     // The test server's tone comes back with a few short holes after a

@@ -89,8 +89,19 @@ TEST_F(SessionEndTest, TheXServerGoingAwayLeavesTheWholeFile) {
 }
 
 TEST_F(SessionEndTest, HelpOpensInTheBrowserAndTheWindowHasItsIcon) {
-  // The desktop's opener, replaced by one that notes what it was asked.
   kaltest::TempDir bin;
+  {
+    // Without the desktop's opener the page says so, instead of nothing.
+    kaltest::Subprocess program({"env", "PATH=" + bin.path(), kProgram}, kaltest::Quiet());
+    ASSERT_TRUE(A11y({"click", "push button", "帮助"}));
+    std::string labels;
+    for (int i = 0; i < 50 && labels.find("xdg-open") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(100ms);
+      labels = kaltest::Output(kaltest::kA11y + " names label");
+    }
+    EXPECT_NE(labels.find("无法打开帮助页面：xdg-open is not installed"), std::string::npos) << labels;
+  }
+  // The desktop's opener, replaced by one that notes what it was asked.
   kaltest::WriteFile(bin / "xdg-open", "#!/bin/sh\necho \"$@\" >>" + (bin / "opened") + "\n");
   fs::permissions(bin / "xdg-open", fs::perms::owner_all);
   kaltest::Subprocess program({"env", "PATH=" + bin.path() + ":" + std::getenv("PATH"), kProgram},

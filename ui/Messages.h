@@ -63,6 +63,9 @@ inline constexpr unsigned WMU_RECORD_CAMERA_LOST = kWmUser + 823;
 // A window could not be made or failed in one of its handlers; it is not
 // shown, and the main window says why. Payload: TextPayload.
 inline constexpr unsigned WMU_WINDOW_FAILED = kWmUser + 824;
+// A line for the record page that the user should read (a helper program
+// missing, ...). Payload: TextPayload.
+inline constexpr unsigned WMU_PAGE_NOTICE = kWmUser + 825;
 
 namespace ui {
 
