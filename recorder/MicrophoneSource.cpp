@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 #include <thread>
 
 #include <glog/logging.h>
@@ -318,7 +317,11 @@ void MicrophoneSource::Body() {
     if (missing > kMicJitterSamples) WriteSilence(timeline, missing);
     const int made = TakeFragment(m, m.capture->Data(), frames);
     m.capture->Release();
-    if (made < 0) throw std::runtime_error("the microphone's sound could not be converted");
+    if (made < 0) {
+      // Nothing more of it could be used; the recording goes on without it.
+      watch.Gone("the microphone's sound could not be converted; recording on without it");
+      break;
+    }
     timeline.Wrote(made);
   }
   Trace("micophone audio capture thread exit\n");

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -205,7 +204,11 @@ void SystemSoundSource::Body() {
     }
     const bool ok = c.converter->Add(static_cast<const std::uint8_t*>(c.capture->Data()), bytes);
     c.capture->Release();
-    if (!ok) throw std::runtime_error("system sound could not be converted");
+    if (!ok) {
+      // Nothing more of it could be used; the recording goes on without it.
+      Report("system sound could not be converted; recording on without it", true);
+      break;
+    }
   }
   // What was captured up to the stop still belongs to the recording.
   if (c.converter) c.converter->Flush();

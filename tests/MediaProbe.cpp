@@ -103,6 +103,16 @@ int MediaInfo::Count(AVMediaType type) const {
   return n;
 }
 
+std::optional<StreamInfo> ProbeVideo(const std::string& path, std::string* why) {
+  const MediaInfo info = ProbeFile(path);
+  const StreamInfo* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  if (!v) {
+    if (why) *why = info.opened ? "no video stream" : info.error;
+    return std::nullopt;
+  }
+  return *v;
+}
+
 MediaInfo ProbeFile(const std::string& path, bool decode) {
   MediaInfo info;
   InputPtr ic = Open(path, &info.error);

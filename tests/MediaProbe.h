@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ struct MediaInfo {
 // Opens the file and reads every packet; with `decode` also decodes every
 // packet of every stream end to end.
 MediaInfo ProbeFile(const std::string& path, bool decode = true);
+// The decoded video stream of the file; nothing, with the reason in `why`,
+// when it cannot be opened or holds no video.
+std::optional<StreamInfo> ProbeVideo(const std::string& path, std::string* why = nullptr);
 
 struct RgbPicture {
   int index = 0;

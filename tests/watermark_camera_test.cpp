@@ -187,10 +187,9 @@ TEST_F(WatermarkRecordingTest, AConversionErrorStopsTheRecordingWithAFinishedFil
   EXPECT_EQ(owner.failure, kal::kFailureInternal);
   EXPECT_NE(recorder.Failure().find("picture converter"), std::string::npos) << recorder.Failure();
   EXPECT_EQ(recorder.FilePath(), dir / "broken.mp4");
-  const auto info = kaltest::ProbeFile(dir / "broken.mp4");
-  ASSERT_TRUE(info.opened) << info.error;
-  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
-  ASSERT_NE(v, nullptr);
+  std::string why;
+  const auto v = kaltest::ProbeVideo(dir / "broken.mp4", &why);
+  ASSERT_TRUE(v) << why;
   EXPECT_GE(v->framesDecoded, 24);
   EXPECT_EQ(v->decodeErrors, 0);
 }
