@@ -47,7 +47,8 @@ asan() {
 
 tsan() {
   configure build-tsan thread
-  local tests=(recorder_unit_test recorder_test recorder_sound_test watermark_camera_test)
+  local tests=(recorder_unit_test recorder_test recorder_sound_test recorder_source_loss_test
+               watermark_camera_test)
   cmake --build build-tsan -j "$(nproc)" --target "${tests[@]}"
   local regex
   regex="^($(IFS='|'; echo "${tests[*]}"))\$"
