@@ -111,19 +111,11 @@ void CameraSource::Body() {
 // goes on at the recording's frame rate, pauses excluded, until the stop,
 // so the recording keeps its running time and its sound.
 void CameraSource::RepeatLastPicture() {
-  RunGate& gate = session_.gate;
-  const auto stop = [&gate] { return gate.Aborted(); };
   PacingClock clock(session_.frameRate);
   clock.Begin();
-  while (!gate.Aborted()) {
+  while (!session_.gate.Aborted()) {
     clock.NextTurn();
-    const bool open = gate.WaitOpen(kCameraGateWait, [&clock](bool before) {
-      if (before) clock.PauseStep();
-      else clock.PauseResume();
-    });
-    if (!open) break;
-    clock.WaitForPicture(stop);
-    if (gate.Aborted()) break;
+    if (!WaitForTurn(clock, session_.gate, kCameraGateWait)) break;
     clock.CountGrab();
     ++session_.counters.picturesGrabbed;
     ++session_.counters.picturesRepeated;

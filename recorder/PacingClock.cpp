@@ -68,4 +68,16 @@ void PacingClock::WaitForPicture(const std::function<bool()>& stop) {
   }
 }
 
+bool WaitForTurn(PacingClock& clock, RunGate& gate, std::chrono::milliseconds recheck,
+                 void (*trace)(bool before)) {
+  const bool open = gate.WaitOpen(recheck, [&clock, trace](bool before) {
+    if (before) clock.PauseStep();
+    if (trace) trace(before);
+    if (!before) clock.PauseResume();
+  });
+  if (!open) return false;
+  clock.WaitForPicture([&gate] { return gate.Aborted(); });
+  return !gate.Aborted();
+}
+
 }  // namespace kal

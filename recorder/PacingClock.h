@@ -7,8 +7,11 @@
 // T the last reference point, P the running time accumulated before it.
 // One object per reader thread; not thread-safe.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+
+#include "recorder/RunGate.h"
 
 namespace kal {
 
@@ -48,5 +51,12 @@ class PacingClock {
   std::int64_t reference_ = 0;  // T
   std::int64_t paused_ = 0;     // P (running time before T)
 };
+
+// A paced reader's wait for its next picture: while `gate` is shut (a
+// pause, not counted as running time, re-checked every `recheck`), then
+// until the picture is due. False once the gate is aborted. `trace(true)`
+// and `trace(false)` run around each pause wait.
+bool WaitForTurn(PacingClock& clock, RunGate& gate, std::chrono::milliseconds recheck,
+                 void (*trace)(bool before) = nullptr);
 
 }  // namespace kal

@@ -77,25 +77,16 @@ void ScreenSource::Body() {
   CursorEffects effects(EffectSettings());
   Cursor cursor;
   RunGate& gate = session_.gate;
-  const auto stop = [&gate] { return gate.Aborted(); };
 
   clock.Begin();
   session_.start.video = true;
   while (!gate.Aborted()) {
     clock.NextTurn();
     if (!WaitForSound(clock)) break;
-    const bool open = gate.WaitOpen(kReadGateWait, [&clock](bool before) {
-      if (before) {
-        clock.PauseStep();
-        Trace("read video packet thread lock\n");
-      } else {
-        Trace("read video packet thread unlock\n");
-        clock.PauseResume();
-      }
-    });
-    if (!open) break;
-    clock.WaitForPicture(stop);
-    if (gate.Aborted()) break;
+    if (!WaitForTurn(clock, gate, kReadGateWait, [](bool before) {
+          Trace(before ? "read video packet thread lock\n" : "read video packet thread unlock\n");
+        }))
+      break;
     TakePicture(clock, effects, cursor);
   }
   grabber_.Release();
