@@ -2,8 +2,10 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <cstdlib>
@@ -33,34 +35,47 @@ class ExactPointer : public QAbstractNativeEventFilter {
     if (kind == platform::PointerEvent::kNone) return false;
     // XInput sends each event for the device and again for the pointer it
     // drives.
-    if (kind == lastKind_ && !positions_.empty() && positions_.back() == QPoint(x, y)) return false;
-    lastKind_ = kind;
-    if (positions_.size() >= 512) positions_.pop_front();
-    positions_.emplace_back(x, y);
+    if (!events_.empty() && events_.back().kind == kind && events_.back().at == QPoint(x, y))
+      return false;
+    if (events_.size() >= 512) events_.pop_front();
+    events_.push_back({kind, QPoint(x, y)});
     return false;
   }
-  // The oldest kept position within `slack` of `coarse`; older ones belong
-  // to events that were not delivered here and are dropped.
-  bool Take(QPoint coarse, int slack, QPoint& exact) {
-    while (!positions_.empty()) {
-      const QPoint p = positions_.front();
-      positions_.pop_front();
-      if (std::abs(p.x() - coarse.x()) <= slack && std::abs(p.y() - coarse.y()) <= slack) {
-        exact = p;
-        return true;
-      }
+  // The oldest kept event of `kind` within `slack` of `coarse`; older ones
+  // belong to events that were not delivered here and are dropped. The
+  // toolkit also makes events of its own (a move before a press that it did
+  // not see arrive, a double click after the second press): they have no
+  // twin and take the place of the last one taken when near it.
+  bool Take(platform::PointerEvent kind, QPoint coarse, int slack, QPoint& exact) {
+    const auto near = [&](QPoint p) {
+      return std::abs(p.x() - coarse.x()) <= slack && std::abs(p.y() - coarse.y()) <= slack;
+    };
+    const auto twin = std::find_if(events_.begin(), events_.end(),
+                                   [&](const Event& e) { return e.kind == kind && near(e.at); });
+    if (twin != events_.end()) {
+      exact = last_ = twin->at;
+      hasLast_ = true;
+      events_.erase(events_.begin(), twin + 1);
+      return true;
     }
-    return false;
+    if (!hasLast_ || !near(last_)) return false;
+    exact = last_;
+    return true;
   }
 
  private:
+  struct Event {
+    platform::PointerEvent kind;
+    QPoint at;
+  };
   ExactPointer() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     opcode_ = platform::XInputOpcode(x11 ? x11->display() : nullptr);
   }
   int opcode_ = -1;
-  platform::PointerEvent lastKind_ = platform::PointerEvent::kNone;
-  std::deque<QPoint> positions_;
+  std::deque<Event> events_;
+  QPoint last_;
+  bool hasLast_ = false;
 };
 
 }  // namespace
@@ -104,26 +119,38 @@ const DevicePixels::Screen* DevicePixels::ScreenAtDevice(QPoint p) const {
 }
 
 QPoint DevicePixels::ToDevice(QPointF g) const {
-  QPoint coarse = (g * ratio_).toPoint();
-  qreal r = ratio_;
   for (const Screen& s : screens_) {
     if (!QRectF(s.logical).contains(g)) continue;
-    r = s.device.width() / qreal(std::max(1, s.logical.width()));
-    coarse = s.device.topLeft() + ((g - QPointF(s.logical.topLeft())) * r).toPoint();
-    break;
+    const qreal r = s.device.width() / qreal(std::max(1, s.logical.width()));
+    return s.device.topLeft() + ((g - QPointF(s.logical.topLeft())) * r).toPoint();
   }
+  return (g * ratio_).toPoint();
+}
+
+QPoint DevicePixels::ToDevice(const QMouseEvent* e) const {
+  const QPoint coarse = ToDevice(e->globalPosition());
+  const qreal r = RatioAt(coarse);
   if (r <= 1.0) return coarse;
   // Scaled, Qt rounds the pointer to its own units; the server's event had
   // the pixel.
+  const auto kind = e->type() == QEvent::MouseMove            ? platform::PointerEvent::kMotion
+                    : e->type() == QEvent::MouseButtonRelease ? platform::PointerEvent::kRelease
+                                                              : platform::PointerEvent::kPress;
   QPoint exact;
-  if (ExactPointer::Instance().Take(coarse, static_cast<int>(std::ceil(r)), exact)) return exact;
+  if (ExactPointer::Instance().Take(kind, coarse, static_cast<int>(std::ceil(r)), exact))
+    return exact;
   return coarse;
+}
+
+qreal DevicePixels::RatioAt(QPoint device) const {
+  const Screen* s = ScreenAtDevice(device);
+  return s ? s->device.width() / qreal(std::max(1, s->logical.width())) : ratio_;
 }
 
 QRect DevicePixels::ToLogical(const QRect& d) const {
   const Screen* s = ScreenAtDevice(d.topLeft());
   if (!s) return d;
-  const qreal r = s->device.width() / qreal(std::max(1, s->logical.width()));
+  const qreal r = RatioAt(d.topLeft());
   const QPointF topLeft = QPointF(s->logical.topLeft()) + QPointF(d.topLeft() - s->device.topLeft()) / r;
   return {QPoint(std::lround(topLeft.x()), std::lround(topLeft.y())),
           QSize(std::lround(d.width() / r), std::lround(d.height() / r))};

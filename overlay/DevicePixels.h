@@ -10,6 +10,7 @@
 #include <QSize>
 #include <vector>
 
+class QMouseEvent;
 class QScreen;
 
 namespace kal {
@@ -19,6 +20,8 @@ class DevicePixels {
   // Reads the monitors (XRandR) and Qt's screens.
   DevicePixels();
   QPoint ToDevice(QPointF logicalGlobal) const;
+  // Where a mouse event happened, to the pixel even where Qt scales.
+  QPoint ToDevice(const QMouseEvent* e) const;
   // The logical rectangle a window takes to cover `device`.
   QRect ToLogical(const QRect& device) const;
   // The whole desktop and the primary monitor.
@@ -35,6 +38,7 @@ class DevicePixels {
     QRect device;
   };
   const Screen* ScreenAtDevice(QPoint p) const;
+  qreal RatioAt(QPoint device) const;
   std::vector<Screen> screens_;
   QRect desktop_;
   QRect primary_;

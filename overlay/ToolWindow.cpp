@@ -70,7 +70,7 @@ void CToolWindow::HandleCustomMessage(ui::Message& msg, bool& handled) {
 }
 
 void CToolWindow::OnMouse(QMouseEvent* e) {
-  const QPoint at = mask_.Pixels().ToDevice(e->globalPosition());
+  const QPoint at = mask_.Pixels().ToDevice(e);
   switch (e->type()) {
     case QEvent::MouseButtonPress:
       if (e->button() != Qt::LeftButton) return;

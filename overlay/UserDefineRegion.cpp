@@ -151,7 +151,7 @@ void CUserDefineRegion::DrawPanel(QPainter& p) const {
 
 void CUserDefineRegion::OnMouse(QMouseEvent* e) {
   e->accept();
-  const QPoint at = pixels_.ToDevice(e->globalPosition());
+  const QPoint at = pixels_.ToDevice(e);
   switch (e->type()) {
     case QEvent::MouseButtonPress:
       if (e->button() == Qt::RightButton) {

@@ -92,7 +92,7 @@ void CVideoMask::OnPaint(QPainter& painter) { painter.fillRect(rect(), QColor(25
 
 void CVideoMask::OnMouse(QMouseEvent* e) {
   e->accept();
-  const QPoint at = pixels_.ToDevice(e->globalPosition());
+  const QPoint at = pixels_.ToDevice(e);
   switch (e->type()) {
     case QEvent::MouseButtonPress:
       if (e->button() != Qt::LeftButton || !editable_) return;
