@@ -29,7 +29,7 @@ extern "C" {
 #include "platform/PulseServer.h"
 #include "platform/X11ClickListener.h"
 #include "platform/X11Screen.h"
-#include "recorder/CaptureDevices.h"
+#include "media/CaptureDevices.h"
 #include "recorder/ClickFlags.h"
 #include "recorder/Recorder.h"
 #include "recorder/Recovery.h"

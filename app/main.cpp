@@ -20,6 +20,7 @@ extern "C" {
 #include "app/SingleInstance.h"
 #include "config/UserFolders.h"
 #include "mainwnd/MainWnd.h"
+#include "ui/SdlCanvas.h"
 
 namespace {
 
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
     code = app.exec();
     upgrade.join();
   }
+  // Every player and preview closed with the window.
+  kal::ui::ShutdownSdl();
   avformat_network_deinit();
   LOG(INFO) << "exit " << code;
   return code;

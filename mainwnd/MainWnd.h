@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mainwnd/Controller.h"
+#include "mainwnd/CutPage.h"
 #include "mainwnd/PageBar.h"
 #include "mainwnd/RecordPage.h"
 #include "mainwnd/RecordedFileList.h"
@@ -57,7 +58,7 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
   RecordPage page_{*this};
   RecordedFileList files_{*this};
   TrayAndHotkeys tray_{*this, [this] { return recording_.UiState(); }};
-  ToolPage cut_{"cut", kCutPageControls};
+  CutPage cut_{*this};
   ToolPage convert_{"convert", kConvertPageControls};
   ToolPage compress_{"compress", kCompressPageControls};
   PageBar bar_{*this, {&cut_, &convert_, &compress_}};

@@ -9,7 +9,7 @@
 
 #include "config/ConfigKeys.h"
 #include "config/UserFolders.h"
-#include "recorder/MediaDuration.h"
+#include "media/MediaDuration.h"
 #include "recorder/Recovery.h"
 #include "ui/NoticeBoxes.h"
 

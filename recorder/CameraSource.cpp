@@ -8,7 +8,7 @@ extern "C" {
 #include <libavdevice/avdevice.h>
 }
 
-#include "recorder/CaptureDevices.h"
+#include "media/CaptureDevices.h"
 #include "recorder/PacingClock.h"
 #include "recorder/Trace.h"
 

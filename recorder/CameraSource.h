@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "recorder/PacketQueue.h"
+#include "media/PacketQueue.h"
 #include "recorder/Stage.h"
 
 namespace kal {

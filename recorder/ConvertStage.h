@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "recorder/PacketQueue.h"
+#include "media/PacketQueue.h"
 #include "recorder/PictureConverter.h"
 #include "recorder/Stage.h"
 #include "recorder/VideoFifo.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "recorder/CaptureDevices.h"
+#include "media/CaptureDevices.h"
 #include "recorder/SoundFifo.h"
 #include "recorder/Stage.h"
 

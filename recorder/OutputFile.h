@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/FileLock.h"
-#include "recorder/FfmpegPtr.h"
+#include "media/FfmpegPtr.h"
 #include "recorder/SessionState.h"
 
 namespace kal {

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "recorder/FfmpegPtr.h"
+#include "media/FfmpegPtr.h"
 
 namespace kal {
 

@@ -10,7 +10,7 @@ extern "C" {
 
 #include "config/ConfigKeys.h"
 #include "platform/X11Screen.h"
-#include "recorder/CaptureDevices.h"
+#include "media/CaptureDevices.h"
 #include "recorder/SoundChoice.h"
 #include "recorder/Trace.h"
 

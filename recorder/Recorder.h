@@ -34,7 +34,7 @@
 #include "recorder/EncodeStage.h"
 #include "recorder/MicrophoneSource.h"
 #include "recorder/OutputFile.h"
-#include "recorder/PacketQueue.h"
+#include "media/PacketQueue.h"
 #include "recorder/RecorderTypes.h"
 #include "recorder/ScreenSource.h"
 #include "recorder/SessionState.h"

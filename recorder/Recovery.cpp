@@ -9,7 +9,7 @@
 #include <glog/logging.h>
 
 #include "platform/FileLock.h"
-#include "recorder/FfmpegPtr.h"
+#include "media/FfmpegPtr.h"
 
 namespace kal {
 namespace fs = std::filesystem;

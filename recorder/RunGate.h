@@ -9,7 +9,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "recorder/WakeAll.h"
+#include "media/WakeAll.h"
 
 namespace kal {
 

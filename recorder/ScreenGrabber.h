@@ -16,7 +16,7 @@
 #include "platform/X11Screen.h"
 #include "platform/X11SharedPictures.h"
 #include "recorder/CaptureGeometry.h"
-#include "recorder/FfmpegPtr.h"
+#include "media/FfmpegPtr.h"
 #include "recorder/PixelConvert.h"
 
 namespace kal {

@@ -7,7 +7,7 @@
 
 #include "recorder/CursorEffects.h"
 #include "recorder/PacingClock.h"
-#include "recorder/PacketQueue.h"
+#include "media/PacketQueue.h"
 #include "recorder/ScreenGrabber.h"
 #include "recorder/Stage.h"
 

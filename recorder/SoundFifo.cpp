@@ -1,5 +1,5 @@
 #include "recorder/SoundFifo.h"
-#include "recorder/WakeAll.h"
+#include "media/WakeAll.h"
 
 #include <glog/logging.h>
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "recorder/FfmpegPtr.h"
+#include "media/FfmpegPtr.h"
 
 namespace kal {
 

@@ -4,7 +4,7 @@
 // no sound; the microphone, waited for while recording; system sound,
 // waited for only while something plays; or both, mixed.
 
-#include "recorder/FfmpegPtr.h"
+#include "media/FfmpegPtr.h"
 #include "recorder/SessionState.h"
 #include "recorder/SoundFifo.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "recorder/FfmpegPtr.h"
+#include "media/FfmpegPtr.h"
 #include "recorder/SessionSettings.h"
 
 namespace kal {

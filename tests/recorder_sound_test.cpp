@@ -19,7 +19,7 @@
 #include "XTestScreen.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
-#include "recorder/CaptureDevices.h"
+#include "media/CaptureDevices.h"
 #include "recorder/MixerWrap.h"
 #include "recorder/Recorder.h"
 #include "recorder/Trace.h"

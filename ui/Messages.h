@@ -66,6 +66,9 @@ inline constexpr unsigned WMU_WINDOW_FAILED = kWmUser + 824;
 // A line for the record page that the user should read (a helper program
 // missing, ...). Payload: TextPayload.
 inline constexpr unsigned WMU_PAGE_NOTICE = kWmUser + 825;
+// The cut page's player has played its file to the end; wParam is the
+// player's number, so a message for a player already closed is ignored.
+inline constexpr unsigned WMU_PLAYER_FINISHED = kWmUser + 826;
 
 namespace ui {
 

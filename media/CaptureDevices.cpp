@@ -1,4 +1,4 @@
-#include "recorder/CaptureDevices.h"
+#include "media/CaptureDevices.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,27 +1,30 @@
-#include "recorder/PacketQueue.h"
-#include "recorder/WakeAll.h"
+#include "media/PacketQueue.h"
+#include "media/WakeAll.h"
 
 namespace kal {
 
-bool PacketQueue::TryPush(PacketPtr packet) {
+bool PacketQueue::TryPush(PacketPtr packet, int serial) {
   {
     std::lock_guard<std::mutex> lock(lock_);
+    if (serial != serial_.load()) return true;  // read before a seek: dropped
     if (static_cast<int>(packets_.size()) >= bound_) return false;
-    packets_.push_back(std::move(packet));
+    packets_.push_back({std::move(packet), serial});
     size_.store(static_cast<int>(packets_.size()), std::memory_order_relaxed);
   }
   cond_.notify_one();
   return true;
 }
 
-PacketPtr PacketQueue::Pop(std::chrono::milliseconds wait) {
+PacketPtr PacketQueue::Pop(std::chrono::milliseconds wait, int* serial) {
   std::unique_lock<std::mutex> lock(lock_);
-  cond_.wait_for(lock, wait, [this] { return !packets_.empty() || finished_.load(); });
+  if (wait.count() > 0)
+    cond_.wait_for(lock, wait, [this] { return !packets_.empty() || finished_.load(); });
   if (packets_.empty()) return nullptr;
-  PacketPtr p = std::move(packets_.front());
+  Entry e = std::move(packets_.front());
   packets_.pop_front();
   size_.store(static_cast<int>(packets_.size()), std::memory_order_relaxed);
-  return p;
+  if (serial) *serial = e.serial;
+  return std::move(e.packet);
 }
 
 void PacketQueue::Finish() {
@@ -30,6 +33,14 @@ void PacketQueue::Finish() {
 
 void PacketQueue::Abort() {
   ChangeAndWakeAll(lock_, cond_, [] {});
+}
+
+void PacketQueue::Flush() {
+  ChangeAndWakeAll(lock_, cond_, [this] {
+    packets_.clear();
+    size_.store(0, std::memory_order_relaxed);
+    ++serial_;
+  });
 }
 
 void PacketQueue::Reset() {

@@ -6,8 +6,8 @@
 
 namespace kal {
 
-// Seconds of the first video or audio stream (the container's whole
-// seconds when the stream does not say); 0 when the file cannot be opened,
+// Seconds of the first video or audio stream (the container's when the
+// stream does not say); 0 when the file cannot be opened,
 // -1 when it has neither video nor audio. Any thread.
 double ProbeDurationSeconds(const std::string& path);
 

@@ -1,10 +1,10 @@
-#include "recorder/MediaDuration.h"
+#include "media/MediaDuration.h"
 
 #include <cstdio>
 
 #include <glog/logging.h>
 
-#include "recorder/FfmpegPtr.h"
+#include "media/FfmpegPtr.h"
 
 namespace kal {
 
@@ -19,7 +19,7 @@ double ProbeDurationSeconds(const std::string& path) {
     if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) continue;
     const double d = s->duration == AV_NOPTS_VALUE ? -1 : s->duration * av_q2d(s->time_base);
     if (d >= 0) return d;
-    return raw->duration == AV_NOPTS_VALUE ? 0 : static_cast<double>(raw->duration / AV_TIME_BASE);
+    return raw->duration == AV_NOPTS_VALUE ? 0 : raw->duration / static_cast<double>(AV_TIME_BASE);
   }
   LOG(ERROR) << "not found a video stream.";
   return -1;

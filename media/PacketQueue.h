@@ -1,0 +1,70 @@
+#pragma once
+// Queue of owned FFmpeg packets from a reader to its decoder. It owns its
+// synchronisation: a bound (a push beyond it is refused, and the caller
+// counts the packet dropped or waits), a wait for data with a time-out, and
+// Finish(), after which waiters wake at once and take what is left.
+//
+// A player seeks by Flush(): the queue empties and its serial moves on. A
+// reader tags each push with the serial it read under (taken with the read,
+// under its demux lock), so a packet read before a seek and pushed after it
+// is dropped, never decoded at the new place; a decoder that pops a packet
+// of a new serial knows to flush its own buffers first.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "media/FfmpegPtr.h"
+
+namespace kal {
+
+class PacketQueue {
+ public:
+  explicit PacketQueue(int bound = 34) : bound_(bound) {}
+  ~PacketQueue() { Reset(); }
+  PacketQueue(const PacketQueue&) = delete;
+  PacketQueue& operator=(const PacketQueue&) = delete;
+
+  // False, with the packet freed, when the queue holds its bound.
+  bool TryPush(PacketPtr packet) { return TryPush(std::move(packet), Serial()); }
+  // As above; a packet of an older `serial` than the queue's is freed (true:
+  // it needs no retry).
+  bool TryPush(PacketPtr packet, int serial);
+  // The oldest packet, waiting up to `wait` for one; nullptr when none came,
+  // at once when the queue is empty and finished. `serial` receives the
+  // packet's.
+  PacketPtr Pop(std::chrono::milliseconds wait, int* serial = nullptr);
+  // No more packets will come (the reader has ended): every waiter wakes,
+  // takes what is left, and waits no more.
+  void Finish();
+  // The stop: wakes the waiter. It goes on taking what the reader still
+  // queues until the reader's Finish(), so the picture being grabbed at the
+  // stop is not lost.
+  void Abort();
+  bool Finished() const { return finished_.load(); }
+  // Empties the queue and starts a new serial (a seek); stays open.
+  void Flush();
+  int Serial() const { return serial_.load(); }
+  // Empty and open again, for a new session.
+  void Reset();
+  // Lock-free reads for statistics and for a reader that waits while full.
+  int Size() const { return size_.load(std::memory_order_relaxed); }
+  bool Full() const { return Size() >= bound_; }
+
+ private:
+  struct Entry {
+    PacketPtr packet;
+    int serial;
+  };
+  const int bound_;
+  std::mutex lock_;
+  std::condition_variable cond_;
+  std::deque<Entry> packets_;
+  std::atomic<int> size_{0};
+  std::atomic<int> serial_{0};
+  std::atomic<bool> finished_{false};
+};
+
+}  // namespace kal

@@ -1,0 +1,197 @@
+// The preview player on files made for it: pictures on the screen where its
+// host window is, the sound at the test sink's monitor, the end told once,
+// seeking, pausing and the volume, files it cannot play, and nothing left
+// behind after many players.
+
+#include <dirent.h>
+
+#include <atomic>
+#include <cmath>
+
+#include "PlayerFixture.h"
+#include "XTestScreen.h"
+#include "tools/MediaPlayer.h"
+
+namespace kaltest {
+namespace {
+
+using kal::MediaPlayer;
+
+bool Near(std::uint32_t rgb, std::uint32_t want, int tolerance = 40) {
+  for (int shift : {16, 8, 0}) {
+    const int a = (rgb >> shift) & 0xFF, b = (want >> shift) & 0xFF;
+    if (std::abs(a - b) > tolerance) return false;
+  }
+  return true;
+}
+
+int Entries(const char* folder) {
+  int n = 0;
+  if (DIR* d = opendir(folder)) {
+    while (readdir(d)) ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+// A player on the fixture's host that counts its finish callbacks.
+struct Counted {
+  explicit Counted(kal::ui::VideoHost& host) : player(host) {
+    player.SetFinishCallback([this] { ++finished; });
+    player.SetCallFinish(true);
+  }
+  MediaPlayer player;
+  std::atomic<int> finished{0};
+};
+
+TEST_F(PlayerTest, BarsAndTonePlayToTheirEndWithOneFinish) {
+  XTestScreen screen;
+  ASSERT_TRUE(screen.Ok());
+  Counted c(*host);
+  ASSERT_EQ(c.player.Play(File("bars.mp4")), 0) << c.player.Error();
+  EXPECT_NEAR(c.player.Duration(), 5.0, 0.05);
+  MonitorRecording monitor(File("bars.raw"));
+  ASSERT_TRUE(Started(c.player));
+  PumpUntil(1500);
+  const double at = c.player.Position();
+
+  // The seven bars across the top, stretched over the 640x480 host.
+  const std::uint32_t bars[] = {0xC0C0C0, 0xC0C000, 0x00C0C0, 0x00C000, 0xC000C0, 0xC00000, 0x0000C0};
+  for (int i = 0; i < 7; ++i) {
+    const int x = static_cast<int>((i + 0.5) * 640 / 7);
+    EXPECT_TRUE(Near(screen.Pixel(x, 100), bars[i]))
+        << "bar " << i << " shows " << std::hex << screen.Pixel(x, 100);
+  }
+  EXPECT_GT(at, 1.4);
+  EXPECT_LT(at, 2.5);
+  PumpUntil(1500);  // what the monitor hands on comes late too
+  const auto sound = monitor.Stop();
+  ASSERT_GT(sound.size(), size_t{MonitorRecording::kRate});
+  EXPECT_GT(ToneShare(sound, MonitorRecording::kRate, 440, sound.size() / 2), 0.5)
+      << "the tone reaches the sink";
+
+  EXPECT_TRUE(PumpUntil(6000, [&] { return c.finished > 0; })) << "the end is told";
+  PumpUntil(500);
+  EXPECT_EQ(c.finished, 1);
+  EXPECT_NEAR(c.player.Position(), 5.0, 0.2);
+  c.player.Close();
+  EXPECT_EQ(c.player.GetState(), MediaPlayer::kStopped);
+}
+
+TEST_F(PlayerTest, SoundOnlyAndPicturesOnlyPlayToTheirEnds) {
+  for (const char* name : {"sound.m4a", "pictures.mp4"}) {
+    SCOPED_TRACE(name);
+    Counted c(*host);
+    ASSERT_EQ(c.player.Play(File(name)), 0) << c.player.Error();
+    EXPECT_EQ(c.player.HasVideo(), std::string(name) == "pictures.mp4");
+    ASSERT_TRUE(Started(c.player));
+    const double early = c.player.Position();
+    PumpUntil(1000);
+    EXPECT_NEAR(c.player.Position() - early, 1.0, 0.25) << "the position follows the master clock";
+    EXPECT_TRUE(PumpUntil(4000, [&] { return c.finished > 0; }));
+    EXPECT_EQ(c.finished, 1);
+  }
+}
+
+TEST_F(PlayerTest, SeeksClampPauseHoldsAndTheVolumeReachesTheSink) {
+  Counted c(*host);
+  ASSERT_EQ(c.player.Play(File("bars.mp4")), 0);
+  ASSERT_TRUE(Started(c.player));
+  PumpUntil(500);
+  c.player.SeekBackward(100);
+  PumpUntil(300);
+  EXPECT_LT(c.player.Position(), 0.6) << "back beyond the start lands at 0";
+
+  // Paused, the position and the sound stand still; resumed, both go on at
+  // once.
+  c.player.TogglePause();
+  EXPECT_EQ(c.player.GetState(), MediaPlayer::kPaused);
+  const double held = c.player.Position();
+  PumpUntil(300);
+  MonitorRecording quiet(File("paused.raw"));
+  PumpUntil(2500);
+  const auto pausedSound = quiet.Stop();
+  EXPECT_NEAR(c.player.Position(), held, 0.02);
+  EXPECT_LT(Rms(pausedSound), 0.005) << "no sound while paused";
+  c.player.TogglePause();
+  PumpUntil(400);
+  EXPECT_GT(c.player.Position(), held + 0.2);
+  EXPECT_LT(c.player.Position(), held + 0.7) << "resumed where it stood";
+
+  c.player.SetVolume(0);
+  PumpUntil(300);
+  MonitorRecording silent(File("silent.raw"));
+  PumpUntil(2000);
+  EXPECT_LT(Rms(silent.Stop()), 0.005) << "volume 0 is silence";
+  c.player.SetVolume(128);
+  PumpUntil(300);
+  MonitorRecording loud(File("loud.raw"));
+  PumpUntil(2000);
+  const auto full = loud.Stop();
+  EXPECT_GT(Rms(full), 0.05);
+  EXPECT_GT(ToneShare(full, MonitorRecording::kRate, 440, full.size() / 2), 0.5);
+
+  c.player.SeekForward(100);
+  PumpUntil(200);
+  EXPECT_NEAR(c.player.Position(), c.player.Duration(), 0.3) << "beyond the end lands at it";
+  EXPECT_TRUE(PumpUntil(3000, [&] { return c.finished > 0; }));
+}
+
+TEST_F(PlayerTest, LengthKeepsItsFractionAndClosingEarlyTellsNoEnd) {
+  Counted c(*host);
+  ASSERT_EQ(c.player.Play(File("long.mp4")), 0);
+  EXPECT_NEAR(c.player.Duration(), 5.5, 0.01);
+  c.player.SeekToFraction(0.9);
+  PumpUntil(400);
+  EXPECT_GT(c.player.Position(), 4.5);
+  EXPECT_TRUE(PumpUntil(3000, [&] { return c.finished > 0; })) << "the seek's end is the file's";
+
+  Counted early(*host);
+  ASSERT_EQ(early.player.Play(File("long.mp4")), 0);
+  PumpUntil(500);
+  early.player.Close();
+  PumpUntil(300);
+  EXPECT_EQ(early.finished, 0);
+}
+
+TEST_F(PlayerTest, FilesItCannotPlayAreToldAndLeaveNothingRunning) {
+  for (const std::string name : {"missing.mp4", "text.mp4"}) {
+    SCOPED_TRACE(name);
+    MediaPlayer player(*host);
+    EXPECT_EQ(player.Play(File(name)), -1);
+    EXPECT_FALSE(player.Error().empty());
+    EXPECT_EQ(player.GetState(), MediaPlayer::kCreated);
+  }
+  // A file cut off in its middle plays what it holds and ends.
+  const std::string cut = File("cut.mp4");
+  ASSERT_TRUE(kaltest::Run("head -c 60000 " + File("long.mp4") + " > " + cut));
+  Counted c(*host);
+  if (c.player.Play(cut) == 0) EXPECT_TRUE(PumpUntil(8000, [&] { return c.finished > 0; }));
+}
+
+TEST_F(PlayerTest, TwentyPlayersLeaveNoThreadAndNoFileBehind) {
+  {
+    MediaPlayer warm(*host);  // SDL's own threads and files start once
+    ASSERT_EQ(warm.Play(File("bars.mp4")), 0);
+    PumpUntil(300);
+  }
+  PumpUntil(200);
+  const int threads = Entries("/proc/self/task"), files = Entries("/proc/self/fd");
+  for (int i = 0; i < 20; ++i) {
+    MediaPlayer player(*host);
+    ASSERT_EQ(player.Play(File(i % 2 ? "bars.mp4" : "sound.m4a")), 0);
+    PumpUntil(60);
+    if (i % 3 == 0) player.TogglePause();
+    QElapsedTimer t;
+    t.start();
+    player.Close();
+    EXPECT_LT(t.elapsed(), 500) << "closing waits for nothing";
+  }
+  // The sound server lets each device go in its own time.
+  PumpUntil(8000, [&] { return Entries("/proc/self/task") <= threads; });
+  EXPECT_EQ(Entries("/proc/self/task"), threads);
+  EXPECT_EQ(Entries("/proc/self/fd"), files);
+}
+
+}  // namespace
+}  // namespace kaltest

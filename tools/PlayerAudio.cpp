@@ -1,0 +1,215 @@
+#include "tools/PlayerAudio.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <glog/logging.h>
+
+#include "ui/SdlCanvas.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+namespace kal {
+namespace {
+
+// About 30 callbacks a second, as a power of two, at least 512 samples.
+int CallbackSamples(int rate) {
+  int samples = 512;
+  while (samples * 30 < rate) samples *= 2;
+  return samples;
+}
+
+}  // namespace
+
+bool PlayerAudio::Open(const AVStream* stream, std::string& why) {
+  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  if (!codec) {
+    why = "Audio Codec not found.";
+    return false;
+  }
+  decoder_.reset(avcodec_alloc_context3(codec));
+  if (!decoder_ || avcodec_parameters_to_context(decoder_.get(), stream->codecpar) < 0 ||
+      avcodec_open2(decoder_.get(), codec, nullptr) < 0) {
+    why = "Could not open codec.";
+    return false;
+  }
+  timeBase_ = stream->time_base;
+  SDL_AudioSpec want{};
+  want.freq = decoder_->sample_rate;
+  want.format = AUDIO_S16SYS;
+  want.channels = static_cast<Uint8>(std::clamp(decoder_->ch_layout.nb_channels, 1, 8));
+  want.silence = 0;
+  want.samples = static_cast<Uint16>(CallbackSamples(want.freq));
+  want.callback = &PlayerAudio::Callback;
+  want.userdata = this;
+  constexpr int kChanges = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE;
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &granted_, kChanges);
+  if (!device_) {
+    // Devices of closed players may still be on their way out.
+    ui::FinishClosingAudio();
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &granted_, kChanges);
+  }
+  if (!device_) {
+    why = std::string("no sound device: ") + SDL_GetError();
+    return false;
+  }
+  if (granted_.format != AUDIO_S16SYS) {
+    why = "SDL advised audio format " + std::to_string(granted_.format) + " is not supported!";
+    Close();
+    return false;
+  }
+  if (granted_.channels != want.channels)
+    LOG(INFO) << "SDL advised channel count " << int(granted_.channels) << " is not supported!";
+  byteRate_ = granted_.freq * granted_.channels * 2;
+  return true;
+}
+
+void PlayerAudio::Pause(bool paused) {
+  if (device_) SDL_PauseAudioDevice(device_, paused ? 1 : 0);
+}
+
+void PlayerAudio::Close() {
+  if (device_) {
+    // Paused, SDL never calls back again (it waits for a running callback);
+    // the device itself is let go without waiting for the server.
+    SDL_PauseAudioDevice(device_, 1);
+    ui::CloseAudioDeviceLater(device_);
+  }
+  device_ = 0;
+  av_channel_layout_uninit(&swrLayout_);
+}
+
+void PlayerAudio::Callback(void* self, Uint8* out, int len) {
+  static_cast<PlayerAudio*>(self)->Fill(out, len);
+}
+
+void PlayerAudio::Fill(Uint8* out, int len) {
+  const double now = NowSeconds();
+  std::memset(out, 0, static_cast<size_t>(len));
+  if (seeking_) return;
+  if (serial_ >= 0 && queue_.Serial() != serial_) {
+    // A seek: what is buffered or held in the decoder is not played, and
+    // the clock waits for the first sound from the new place.
+    avcodec_flush_buffers(decoder_.get());
+    pending_.reset();
+    primed_ = false;
+    serial_ = queue_.Serial();
+    endedSerial_ = -1;
+    bufferIndex_ = bufferSize_ = 0;
+    audioClock_ = NAN;
+  }
+  bool played = false;
+  while (len > 0) {
+    if (bufferIndex_ >= bufferSize_) {
+      const int n = DecodeFrame();
+      silence_ = n < 0;
+      bufferIndex_ = 0;
+      // Silence stands in, a whole number of sample frames long.
+      bufferSize_ = silence_ ? granted_.channels * 2 * 256 : n;
+    }
+    const int chunk = std::min(len, bufferSize_ - bufferIndex_);
+    if (!silence_) {
+      SDL_MixAudioFormat(out, buffer_.data() + bufferIndex_, AUDIO_S16SYS,
+                         static_cast<Uint32>(chunk), volume_.load());
+      played = true;
+    }
+    out += chunk;
+    len -= chunk;
+    bufferIndex_ += chunk;
+  }
+  // What leaves the device now was decoded this long before the end of the
+  // last frame: the device's two buffers and what is left of ours. Only
+  // sound moves the clock; over silence it runs on by itself.
+  if (played && !std::isnan(audioClock_)) {
+    const int waiting = 2 * static_cast<int>(granted_.size) + (silence_ ? 0 : bufferSize_ - bufferIndex_);
+    clock_.Set(audioClock_ - static_cast<double>(waiting) / byteRate_, now);
+  }
+}
+
+int PlayerAudio::DecodeFrame() {
+  for (;;) {
+    if (primed_) {
+      const int r = avcodec_receive_frame(decoder_.get(), frame_.get());
+      if (r == 0) {
+        const bool ok = Convert(frame_.get());
+        const double rate = frame_->sample_rate > 0 ? frame_->sample_rate : 1;
+        if (frame_->pts != AV_NOPTS_VALUE)
+          audioClock_ = frame_->pts * av_q2d(timeBase_) + frame_->nb_samples / rate;
+        else if (!std::isnan(audioClock_))
+          audioClock_ += frame_->nb_samples / rate;
+        av_frame_unref(frame_.get());
+        // After a seek, the sound from the key picture before the place
+        // asked for up to that place is not played.
+        if (serial_ == skipSerial_.load() && audioClock_ < skipUntil_.load()) continue;
+        if (ok) return bufferSize_;
+        continue;
+      }
+      primed_ = false;
+      if (r == AVERROR_EOF) {
+        endedSerial_ = serial_;
+        return -1;
+      }
+      if (r != AVERROR(EAGAIN)) LOG(ERROR) << "audio decode error: " << AvError(r);
+    }
+    int serial = pendingSerial_;
+    const bool fromPending = pending_ != nullptr;
+    PacketPtr p = fromPending ? std::move(pending_) : queue_.Pop(std::chrono::milliseconds(0), &serial);
+    if (!p) return -1;
+    if (serial != serial_) {
+      // The first packet after a seek: what the decoder holds is from before.
+      if (serial_ >= 0) avcodec_flush_buffers(decoder_.get());
+      serial_ = serial;
+      endedSerial_ = -1;
+    }
+    const bool drain = !p->data && p->size == 0;
+    const int r = avcodec_send_packet(decoder_.get(), drain ? nullptr : p.get());
+    if (r == AVERROR(EAGAIN)) {
+      pending_ = std::move(p);
+      pendingSerial_ = serial;
+    } else if (r < 0 && r != AVERROR_EOF) {
+      LOG(ERROR) << "send decode packet error: " << AvError(r);
+    }
+    primed_ = true;
+  }
+}
+
+bool PlayerAudio::Convert(const AVFrame* f) {
+  if (!resampler_ || swrFormat_ != f->format || swrRate_ != f->sample_rate ||
+      av_channel_layout_compare(&swrLayout_, &f->ch_layout) != 0) {
+    AVChannelLayout outLayout;
+    av_channel_layout_default(&outLayout, granted_.channels);
+    SwrContext* s = nullptr;
+    const int r = swr_alloc_set_opts2(&s, &outLayout, AV_SAMPLE_FMT_S16, granted_.freq,
+                                      const_cast<AVChannelLayout*>(&f->ch_layout), static_cast<AVSampleFormat>(f->format),
+                                      f->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&outLayout);
+    resampler_.reset(s);
+    if (r < 0 || swr_init(s) < 0) {
+      LOG(ERROR) << "swr set open or swr init error";
+      resampler_.reset();
+      return false;
+    }
+    swrFormat_ = f->format;
+    swrRate_ = f->sample_rate;
+    av_channel_layout_uninit(&swrLayout_);
+    av_channel_layout_copy(&swrLayout_, &f->ch_layout);
+  }
+  const int outSamples = static_cast<int>(av_rescale_rnd(
+      swr_get_delay(resampler_.get(), f->sample_rate) + f->nb_samples, granted_.freq,
+      f->sample_rate, AV_ROUND_UP));
+  const size_t bytes = static_cast<size_t>(outSamples) * granted_.channels * 2;
+  if (buffer_.size() < bytes) buffer_.resize(bytes);
+  std::uint8_t* outData = buffer_.data();
+  const int got = swr_convert(resampler_.get(), &outData, outSamples,
+                              const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
+  if (got < 0) {
+    LOG(ERROR) << "audio conversion error: " << AvError(got);
+    return false;
+  }
+  bufferSize_ = got * granted_.channels * 2;
+  return bufferSize_ > 0;
+}
+
+}  // namespace kal

@@ -1,0 +1,173 @@
+#include "ui/SdlCanvas.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <list>
+#include <memory>
+#include <thread>
+
+#include <glog/logging.h>
+
+#include "ui/VideoHost.h"
+
+namespace kal::ui {
+namespace {
+
+struct SdlState {
+  std::once_flag once;
+  bool video = false;
+  bool audio = false;
+  // Playback devices being closed, one thread each, with what is done.
+  std::mutex closeLock;
+  std::list<std::pair<std::thread, std::shared_ptr<std::atomic<bool>>>> closers;
+  ~SdlState() {
+    for (auto& closer : closers) closer.first.join();
+  }
+};
+SdlState& State() {
+  static SdlState state;
+  return state;
+}
+
+}  // namespace
+
+std::mutex& SdlVideoLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+bool EnsureSdl() {
+  SdlState& s = State();
+  std::call_once(s.once, [&s] {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "1");
+    std::lock_guard<std::mutex> hold(SdlVideoLock());
+    s.video = SDL_InitSubSystem(SDL_INIT_TIMER | SDL_INIT_VIDEO) == 0;
+    if (!s.video) LOG(ERROR) << "SDL video could not start: " << SDL_GetError();
+    s.audio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (!s.audio) LOG(ERROR) << "SDL audio could not start: " << SDL_GetError();
+  });
+  return s.video;
+}
+
+bool SdlHasAudio() { return EnsureSdl(), State().audio; }
+
+void CloseAudioDeviceLater(std::uint32_t device) {
+  SdlState& s = State();
+  std::lock_guard<std::mutex> hold(s.closeLock);
+  for (auto it = s.closers.begin(); it != s.closers.end();) {
+    if (!*it->second) {
+      ++it;
+      continue;
+    }
+    it->first.join();
+    it = s.closers.erase(it);
+  }
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  s.closers.emplace_back(std::thread([device, done] {
+                           SDL_CloseAudioDevice(device);
+                           *done = true;
+                         }),
+                         done);
+}
+
+void FinishClosingAudio() {
+  SdlState& s = State();
+  std::lock_guard<std::mutex> hold(s.closeLock);
+  for (auto& closer : s.closers) closer.first.join();
+  s.closers.clear();
+}
+
+void ShutdownSdl() {
+  SdlState& s = State();
+  FinishClosingAudio();
+  if (!s.video && !s.audio) return;
+  std::lock_guard<std::mutex> hold(SdlVideoLock());
+  SDL_Quit();
+  s.video = s.audio = false;
+}
+
+bool SdlCanvas::Open() {
+  if (!EnsureSdl()) return false;
+  std::lock_guard<std::mutex> hold(SdlVideoLock());
+  window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(nativeId_));
+  if (!window_) {
+    LOG(ERROR) << "SDL could not take the picture window: " << SDL_GetError();
+    return false;
+  }
+  renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (!renderer_) {
+    LOG(ERROR) << "SDL could not make a renderer: " << SDL_GetError();
+    return false;
+  }
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window_, &w, &h);
+  windowSize_ = {w, h};
+  SDL_PumpEvents();
+  return true;
+}
+
+bool SdlCanvas::Draw(const std::uint8_t* yuyv, int pitch, QSize size) {
+  std::lock_guard<std::mutex> geometry(host_.GeometryLock());
+  std::lock_guard<std::mutex> hold(SdlVideoLock());
+  if (!renderer_) return false;
+  if (!texture_ || textureSize_ != size) {
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_YUY2, SDL_TEXTUREACCESS_STREAMING,
+                                 size.width(), size.height());
+    if (!texture_) {
+      LOG(ERROR) << "SDL could not make a texture: " << SDL_GetError();
+      return false;
+    }
+    textureSize_ = size;
+  }
+  const SDL_Rect source{0, 0, size.width(), size.height()};
+  if (SDL_UpdateTexture(texture_, &source, yuyv, pitch) != 0) {
+    LOG(ERROR) << "SDL could not take the picture: " << SDL_GetError();
+    return false;
+  }
+  return Show();
+}
+
+void SdlCanvas::Present() {
+  std::lock_guard<std::mutex> geometry(host_.GeometryLock());
+  std::lock_guard<std::mutex> hold(SdlVideoLock());
+  if (renderer_ && texture_) Show();
+}
+
+bool SdlCanvas::Show() {
+  // A window SDL did not make tells it nothing of its resizes: pass the
+  // host's size on, so its surface follows.
+  const QSize host = host_.DrawingSize();
+  if (host.isEmpty()) return true;
+  if (host != windowSize_) {
+    SDL_SetWindowSize(window_, host.width(), host.height());
+    windowSize_ = host;
+  }
+  if (SDL_RenderClear(renderer_) != 0) LOG(ERROR) << "sdlRenderer error: " << SDL_GetError();
+  const SDL_Rect target{0, 0, host.width(), host.height()};
+  SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+  SDL_RenderPresent(renderer_);
+  return true;
+}
+
+void SdlCanvas::Pump() {
+  std::lock_guard<std::mutex> hold(SdlVideoLock());
+  if (!window_) return;
+  SDL_PumpEvents();
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+
+void SdlCanvas::Close() {
+  std::lock_guard<std::mutex> hold(SdlVideoLock());
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);  // the host's window itself stays
+  texture_ = nullptr;
+  renderer_ = nullptr;
+  window_ = nullptr;
+}
+
+}  // namespace kal::ui

@@ -1,0 +1,70 @@
+#pragma once
+// SDL for the whole process, and a canvas that draws pictures into a
+// VideoHost with SDL's renderer.
+//
+// SDL is initialised once (timer, video, and audio where a sound server
+// answers) with its signal handlers off, and shut down at the program's
+// end, so the camera preview and the player never pull SDL out from under
+// each other. SDL's window list and event pump are not safe from several
+// threads, and each of those draws from a thread of its own: every SDL video
+// call of the process is made under SdlVideoLock().
+
+#include <QSize>
+
+#include <cstdint>
+#include <mutex>
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace kal::ui {
+
+class VideoHost;
+
+// False when SDL's video cannot start (logged once). Any thread.
+bool EnsureSdl();
+// True when SDL's audio started too.
+bool SdlHasAudio();
+// At the program's end, after every drawer and player has stopped.
+void ShutdownSdl();
+// Closes a paused playback device on SDL's closing thread: SDL plays out
+// what the server holds before it lets a device go, which takes as long as
+// the server's latency; nobody waits for that. Any thread.
+void CloseAudioDeviceLater(std::uint32_t device);
+// Waits until every device handed to CloseAudioDeviceLater is closed (SDL
+// keeps 16 open at most).
+void FinishClosingAudio();
+std::mutex& SdlVideoLock();
+
+// Used on one thread only (a drawer's refresh thread): it wraps the host's
+// native window, made by the UI thread beforehand.
+class SdlCanvas {
+ public:
+  SdlCanvas(VideoHost& host, unsigned long nativeId) : host_(host), nativeId_(nativeId) {}
+  ~SdlCanvas() { Close(); }
+  SdlCanvas(const SdlCanvas&) = delete;
+  SdlCanvas& operator=(const SdlCanvas&) = delete;
+
+  bool Open();
+  // Draws a packed YUYV picture of `size` stretched over the host, under
+  // the host's geometry lock. False when SDL failed (logged).
+  bool Draw(const std::uint8_t* yuyv, int pitch, QSize size);
+  // Shows the last picture again (the host was resized or uncovered).
+  void Present();
+  // Reads SDL's pending events, which nothing here needs.
+  void Pump();
+  void Close();
+
+ private:
+  bool Show();  // under both locks
+  VideoHost& host_;
+  unsigned long nativeId_;
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  QSize textureSize_;
+  QSize windowSize_;
+};
+
+}  // namespace kal::ui
