@@ -159,6 +159,7 @@ int Record(const std::vector<std::string>& args) {
   size_t noticesTold = 0;
   const int ret = rec.Start(o.fileName, o.folder, o.extension, fps, quality);
   if (ret == kal::ERR_NO_VIDEO_DEVICE) return Fail("no camera found");
+  if (ret == kal::ERR_CAMERA_BUSY) return Fail("the camera is busy");
   if (ret == kal::ERR_NO_AUDIO_DEVICE) return Fail("no microphone found");
   if (ret != 0) return Fail("the recording could not start (details in " + logFolder + ")");
   TellNotices(rec, noticesTold);

@@ -168,9 +168,10 @@ void RecordingControl::StartNewRecording() {
   host_.Control<QLabel>(kSound)->clear();
   const int ret = recorder_->Start(file, files_.Folder(), extension,
                                    cfg::Read(cfg::kVideoFramerate), cfg::Read(cfg::kQuality));
-  if (ret == ERR_NO_VIDEO_DEVICE || ret == ERR_NO_AUDIO_DEVICE) {
-    ui::PromptBoxDialog box(host_.Window(),
-                            ret == ERR_NO_VIDEO_DEVICE ? "获取视频设备失败" : "获取音频设备失败");
+  if (ret == ERR_NO_VIDEO_DEVICE || ret == ERR_NO_AUDIO_DEVICE || ret == ERR_CAMERA_BUSY) {
+    ui::PromptBoxDialog box(host_.Window(), ret == ERR_NO_VIDEO_DEVICE   ? "获取视频设备失败"
+                                            : ret == ERR_CAMERA_BUSY ? "摄像头正被预览窗口使用，请先关闭预览"
+                                                                     : "获取音频设备失败");
     box.ShowModal();
     return;
   }

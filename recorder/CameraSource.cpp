@@ -8,6 +8,7 @@ extern "C" {
 #include <libavdevice/avdevice.h>
 }
 
+#include "media/CameraClaim.h"
 #include "media/CaptureDevices.h"
 #include "recorder/PacingClock.h"
 #include "recorder/Trace.h"
@@ -32,8 +33,16 @@ int CameraSource::Setup(const std::string& formatOverride, const std::string& ur
     format = "video4linux2,v4l2";
     url = devices.front().displayName;
   }
+  if (CameraClaimed(url)) {
+    LOG(ERROR) << "the camera is held by the preview: " << url;
+    return ERR_CAMERA_BUSY;
+  }
   AVFormatContext* ic = nullptr;
   int ret = avformat_open_input(&ic, url.c_str(), av_find_input_format(format.c_str()), nullptr);
+  if (ret == AVERROR(EBUSY)) {
+    LOG(ERROR) << "the camera is busy: " << url;
+    return ERR_CAMERA_BUSY;
+  }
   if (ret < 0) {
     LOG(ERROR) << "not open the file, error code = " << ret;
     return -1;

@@ -15,7 +15,8 @@ class CameraSource : public Stage {
   CameraSource(SessionState& session, PacketQueue& out) : Stage("camera", session), out_(out) {}
 
   // Opens the device (`format`/`url` when given) and its decoder, and sets
-  // session.width/height/frameRate. 0, ERR_NO_VIDEO_DEVICE or -1.
+  // session.width/height/frameRate. 0, ERR_NO_VIDEO_DEVICE, ERR_CAMERA_BUSY
+  // or -1.
   int Setup(const std::string& format, const std::string& url);
   // The opened decoder, handed to the converter.
   CodecContextPtr TakeDecoder() { return std::move(decoder_); }

@@ -55,7 +55,7 @@ class Recorder : private StageListener {
 
   // Sets up a session writing `folder`/`fileName` (UTF-8; the container
   // follows the name's extension). Returns 0, ERR_NO_VIDEO_DEVICE,
-  // ERR_NO_AUDIO_DEVICE, -1, or a negative FFmpeg code from the header.
+  // ERR_CAMERA_BUSY, ERR_NO_AUDIO_DEVICE, -1, or a negative FFmpeg code from the header.
   // Refuses (-1) while the previous session's file is still being completed.
   // On failure nothing of the session is left, the file included.
   int Start(const std::string& fileName, const std::string& folder, const std::string& extension,

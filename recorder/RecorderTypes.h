@@ -9,6 +9,8 @@ namespace kal {
 // FFmpeg codes.
 inline constexpr int ERR_NO_VIDEO_DEVICE = 500001;
 inline constexpr int ERR_NO_AUDIO_DEVICE = 500002;
+// The camera is held by this program's camera preview.
+inline constexpr int ERR_CAMERA_BUSY = 500003;
 
 enum RecorderState : int { kIdle = 0, kRecording = 1, kPaused = 2, kStopped = 3 };
 

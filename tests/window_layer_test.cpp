@@ -16,6 +16,7 @@
 
 #include "mainwnd/MainTaskMenu.h"
 #include "mainwnd/MainWnd.h"
+#include "overlay/CameraWindow.h"
 #include "overlay/SuspendDialog.h"
 #include "overlay/ToolWindow.h"
 #include "overlay/VideoArea.h"
@@ -47,6 +48,7 @@ TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
   ExpectSkinHasItsControls(kal::CMainTaskMenu::kSkin);
   ExpectSkinHasItsControls(kal::CToolWindow::kSkin);
   ExpectSkinHasItsControls(kal::CVideoArea::kSkin);
+  ExpectSkinHasItsControls(kal::CCameraWindow::kSkin);
 }
 
 TEST(SkinTest, AMissingControlIsNamedWithItsWindow) {

@@ -69,6 +69,8 @@ inline constexpr unsigned WMU_PAGE_NOTICE = kWmUser + 825;
 // The cut page's player has played its file to the end; wParam is the
 // player's number, so a message for a player already closed is ignored.
 inline constexpr unsigned WMU_PLAYER_FINISHED = kWmUser + 826;
+// The camera preview to its own window: the camera delivers no more.
+inline constexpr unsigned WMU_CAMERA_LOST = kWmUser + 827;
 
 namespace ui {
 

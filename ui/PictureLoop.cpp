@@ -21,6 +21,7 @@ constexpr std::chrono::milliseconds kPumpEvery{50};
 
 void PictureLoop::Start(DrawFn draw) {
   Stop();
+  EnsureSdl();  // SDL's video starts on the UI thread, once
   draw_ = std::move(draw);
   quit_ = false;
   refreshRequested_ = true;
