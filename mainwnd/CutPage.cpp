@@ -110,9 +110,12 @@ void CutPage::Load() {
   const QString chosen = QFileDialog::getOpenFileName(
       host_.Window(), "添加视频", {}, "视频格式(*.mp4 *.flv *.wmv *.avi *.mov *.mkv *.3gp)", nullptr,
       QFileDialog::DontUseNativeDialog);
-  if (chosen.isEmpty()) return;
+  if (!chosen.isEmpty()) Open(chosen.toStdString());
+}
+
+void CutPage::Open(const std::string& path) {
   Stop();
-  path_ = chosen.toStdString();
+  path_ = path;
   Start();
 }
 

@@ -40,6 +40,8 @@ class CutPage : public ToolPage, public QObject {
   bool OnTimer(int id) override;
   void Leave() override { Stop(); }
 
+  // Loads `path` and plays it, as the open-file dialog's choice would.
+  void Open(const std::string& path);
   // "%02d:%02d:%02d.%03d" of `seconds`.
   static std::string PositionText(double seconds);
 

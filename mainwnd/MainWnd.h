@@ -31,6 +31,7 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
   RecordingControl& Recording() { return recording_; }
   int UiState() const { return recording_.UiState(); }
   Recorder& Engine() { return recording_.Engine(); }
+  CutPage& Cut() { return cut_; }
   const std::string& Extension() const { return page_.Extension(); }
   const std::string& OutputFolder() const { return files_.Folder(); }
   // Ends a running recording and waits until its file is complete, without

@@ -2,7 +2,14 @@
 // Where the window program and the accessibility helper are, for tests that
 // drive the program from outside (kal_test(... RUNS KalRecorder)).
 
+#include <chrono>
+#include <initializer_list>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
+
+#include "Subprocess.h"
 
 namespace kaltest {
 
@@ -11,5 +18,73 @@ inline const std::string kProgram = std::string(KAL_BIN_DIR) + "/KalRecorder";
 inline const std::string kA11yScript = std::string(KAL_SOURCE_DIR) + "/tests/harness/a11y.py";
 // The same as a shell command aimed at the program: append "VERB ROLE TEXT".
 inline const std::string kA11y = "/usr/bin/python3 " + kA11yScript + " KalRecorder";
+
+using namespace std::chrono_literals;
+
+// The program on `display` (empty: the session's), with `env` settings.
+class Program {
+ public:
+  // `scale`: Qt's scale factor set in `env`, by which the accessibility
+  // bus reports control places smaller than the screen's pixels.
+  explicit Program(const std::string& display = "", const std::string& env = "", int scale = 1)
+      : prefix_(display.empty() ? "" : "DISPLAY=" + display + " "),
+        scale_(scale),
+        process_({"sh", "-c", "exec env " + prefix_ + env + " " + kProgram},
+                 Quiet()) {
+    for (int i = 0; i < 60 && Shell("xdotool search --name '^KAL屏幕录制$'").empty(); ++i)
+      std::this_thread::sleep_for(100ms);
+    std::this_thread::sleep_for(700ms);
+  }
+  std::string Shell(const std::string& command) const {
+    return Output(prefix_.empty() ? command : "export " + prefix_ + "; " + command);
+  }
+  std::string A11y(const std::string& verb, const std::string& role, const std::string& name) {
+    if (verb == "click" && scale_ != 1) {
+      std::istringstream at(A11y("find", role, name));
+      int x = 0, y = 0, w = 0, h = 0;
+      at >> x >> y >> w >> h;
+      Xdo("mousemove --sync " + std::to_string((x + w / 2) * scale_) + " " +
+          std::to_string((y + h / 2) * scale_) + " click 1");
+      return {};
+    }
+    return Shell(kA11y + " " + verb + " '" + role + "' '" + name + "'");
+  }
+  void Xdo(const std::string& args) const { Shell("xdotool " + args); }
+  // A control's rectangle on the screen, in the screen's pixels; false when
+  // it is not there.
+  bool Find(const std::string& role, const std::string& name, int& x, int& y, int& w, int& h) {
+    std::istringstream at(Shell(kA11y + " find '" + role + "' '" + name + "'"));
+    if (!(at >> x >> y >> w >> h)) return false;
+    x *= scale_, y *= scale_, w *= scale_, h *= scale_;
+    return true;
+  }
+  // A drag with the left button through the points given.
+  void Drag(std::initializer_list<std::pair<int, int>> points) const {
+    std::string args;
+    bool first = true;
+    for (const auto& [x, y] : points) {
+      args += "mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " ";
+      if (first) args += "mousedown 1 ";
+      first = false;
+    }
+    Xdo(args + "mouseup 1");
+    std::this_thread::sleep_for(300ms);
+  }
+  void OpenSelection() {
+    A11y("click", "push button", "选择区域");
+    std::this_thread::sleep_for(1200ms);
+  }
+  void DoubleClickAt(int x, int y) {
+    // No --sync: the pointer may be there already (the wait would be long).
+    Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) +
+        " click --repeat 2 --delay 60 1");
+    std::this_thread::sleep_for(800ms);
+  }
+
+ private:
+  std::string prefix_;
+  int scale_;
+  Subprocess process_;
+};
 
 }  // namespace kaltest

@@ -27,6 +27,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using kaltest::Program;
+
 struct Rect {
   int x = 0, y = 0, w = 0, h = 0;
   bool operator==(const Rect&) const = default;
@@ -34,64 +36,6 @@ struct Rect {
 std::ostream& operator<<(std::ostream& o, const Rect& r) {
   return o << r.x << "," << r.y << " " << r.w << "x" << r.h;
 }
-
-// The program on `display` (empty: the session's), with `env` settings.
-class Program {
- public:
-  // `scale`: Qt's scale factor set in `env`, by which the accessibility
-  // bus reports control places smaller than the screen's pixels.
-  explicit Program(const std::string& display = "", const std::string& env = "", int scale = 1)
-      : prefix_(display.empty() ? "" : "DISPLAY=" + display + " "),
-        scale_(scale),
-        process_({"sh", "-c", "exec env " + prefix_ + env + " " + kaltest::kProgram},
-                 kaltest::Quiet()) {
-    for (int i = 0; i < 60 && Shell("xdotool search --name '^KAL屏幕录制$'").empty(); ++i)
-      std::this_thread::sleep_for(100ms);
-    std::this_thread::sleep_for(700ms);
-  }
-  std::string Shell(const std::string& command) const {
-    return kaltest::Output(prefix_.empty() ? command : "export " + prefix_ + "; " + command);
-  }
-  std::string A11y(const std::string& verb, const std::string& role, const std::string& name) {
-    if (verb == "click" && scale_ != 1) {
-      std::istringstream at(A11y("find", role, name));
-      int x = 0, y = 0, w = 0, h = 0;
-      at >> x >> y >> w >> h;
-      Xdo("mousemove --sync " + std::to_string((x + w / 2) * scale_) + " " +
-          std::to_string((y + h / 2) * scale_) + " click 1");
-      return {};
-    }
-    return Shell(kaltest::kA11y + " " + verb + " '" + role + "' '" + name + "'");
-  }
-  void Xdo(const std::string& args) const { Shell("xdotool " + args); }
-  // A drag with the left button through the points given.
-  void Drag(std::initializer_list<std::pair<int, int>> points) const {
-    std::string args;
-    bool first = true;
-    for (const auto& [x, y] : points) {
-      args += "mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " ";
-      if (first) args += "mousedown 1 ";
-      first = false;
-    }
-    Xdo(args + "mouseup 1");
-    std::this_thread::sleep_for(300ms);
-  }
-  void OpenSelection() {
-    A11y("click", "push button", "选择区域");
-    std::this_thread::sleep_for(1200ms);
-  }
-  void DoubleClickAt(int x, int y) {
-    // No --sync: the pointer may be there already (the wait would be long).
-    Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) +
-        " click --repeat 2 --delay 60 1");
-    std::this_thread::sleep_for(800ms);
-  }
-
- private:
-  std::string prefix_;
-  int scale_;
-  kaltest::Subprocess process_;
-};
 
 Rect StoredRegion() {
   kal::ConfigStore::Instance()->ClearOverrides();
