@@ -70,6 +70,13 @@ TEST_F(PlayerTest, BarsAndTonePlayToTheirEndWithOneFinish) {
   EXPECT_GT(ToneShare(sound, MonitorRecording::kRate, 440, sound.size() / 2), 0.5)
       << "the tone reaches the sink";
 
+  // A larger host is filled at once, also paused.
+  c.player.TogglePause();
+  window_->resize(960, 480);
+  EXPECT_TRUE(PumpUntil(1000, [&] { return Near(screen.Pixel(900, 100), bars[6]); }))
+      << "the last bar follows the resize: " << std::hex << screen.Pixel(900, 100);
+  c.player.TogglePause();
+
   EXPECT_TRUE(PumpUntil(6000, [&] { return c.finished > 0; })) << "the end is told";
   PumpUntil(500);
   EXPECT_EQ(c.finished, 1);

@@ -1,6 +1,7 @@
 // Saves a picture of each page of the main window, of the region frame with
-// its toolbar, of the region selection with its magnifier, of the pause box
-// and of the tray menu, for the documentation.
+// its toolbar, of the region selection with its magnifier, of the pause box,
+// of the tray menu, of the cut page playing a file and of the camera
+// preview, for the documentation.
 // Usage: kal_screenshots OUTPUT_FOLDER (run under a display).
 
 #include <QAbstractButton>
@@ -10,13 +11,16 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QCursor>
+#include <QDir>
 #include <QTest>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "mainwnd/MainWnd.h"
 #include "mainwnd/MainTaskMenu.h"
 #include "config/ConfigKeys.h"
+#include "overlay/CameraWindow.h"
 #include "overlay/UserDefineRegion.h"
 #include "overlay/SuspendDialog.h"
 
@@ -119,5 +123,31 @@ int main(int argc, char** argv) {
   Settle(app);
   const QRect shown = menu.frameGeometry();
   if (!SaveScreen(QString("%1/tray-menu.png").arg(argv[1]), shown.adjusted(-40, -20, 40, 30))) return 1;
+  menu.hide();
+
+  // The cut page playing a file: what SDL draws is only on the screen.
+  const std::string movie = QDir::temp().filePath("kal-screenshot.mp4").toStdString();
+  if (std::system(("ffmpeg -y -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=25:duration=8 "
+                   "-c:v libx264 -pix_fmt yuv420p " + movie).c_str()) != 0)
+    return 1;
+  desktop.hide();
+  window.move(0, 0);
+  window.show();
+  window.FindControl<QAbstractButton>("video-cut-page")->click();
+  window.Cut().Open(movie);
+  QTest::qWait(2300);
+  if (!SaveScreen(QString("%1/cut-page-playing.png").arg(argv[1]), window.frameGeometry())) return 1;
+  window.Cut().Leave();
+  window.hide();
+
+  desktop.show();
+  kal::CCameraWindow::SetInputForTesting("lavfi", "testsrc2=size=640x480:rate=25,realtime");
+  kal::CCameraWindow* camera = kal::CCameraWindow::Open();
+  if (!camera) return 1;
+  QTest::qWait(1500);
+  if (!SaveScreen(QString("%1/camera-window.png").arg(argv[1]), camera->frameGeometry().adjusted(-60, -20, 20, 60)))
+    return 1;
+  camera->close();
+  Settle(app);
   return 0;
 }

@@ -92,6 +92,15 @@ void ShutdownSdl() {
 bool SdlCanvas::Open() {
   if (!EnsureSdl()) return false;
   std::lock_guard<std::mutex> hold(SdlVideoLock());
+  return Wrap();
+}
+
+// SDL learns a foreign window's size when it takes the window, and its own
+// resizing would move the window to where it first found it: a new size is
+// met by taking the window afresh.
+bool SdlCanvas::Wrap() {
+  Unwrap();
+  windowSize_ = host_.DrawingSize();
   window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(nativeId_));
   if (!window_) {
     LOG(ERROR) << "SDL could not take the picture window: " << SDL_GetError();
@@ -102,49 +111,53 @@ bool SdlCanvas::Open() {
     LOG(ERROR) << "SDL could not make a renderer: " << SDL_GetError();
     return false;
   }
-  int w = 0, h = 0;
-  SDL_GetWindowSize(window_, &w, &h);
-  windowSize_ = {w, h};
   SDL_PumpEvents();
   return true;
+}
+
+void SdlCanvas::Unwrap() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);  // the host's window itself stays
+  texture_ = nullptr;
+  renderer_ = nullptr;
+  window_ = nullptr;
 }
 
 bool SdlCanvas::Draw(const std::uint8_t* yuyv, int pitch, QSize size) {
   std::lock_guard<std::mutex> geometry(host_.GeometryLock());
   std::lock_guard<std::mutex> hold(SdlVideoLock());
-  if (!renderer_) return false;
-  if (!texture_ || textureSize_ != size) {
-    if (texture_) SDL_DestroyTexture(texture_);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_YUY2, SDL_TEXTUREACCESS_STREAMING,
-                                 size.width(), size.height());
-    if (!texture_) {
-      LOG(ERROR) << "SDL could not make a texture: " << SDL_GetError();
-      return false;
-    }
-    textureSize_ = size;
-  }
-  const SDL_Rect source{0, 0, size.width(), size.height()};
-  if (SDL_UpdateTexture(texture_, &source, yuyv, pitch) != 0) {
-    LOG(ERROR) << "SDL could not take the picture: " << SDL_GetError();
-    return false;
-  }
+  last_.assign(yuyv, yuyv + static_cast<size_t>(pitch) * size.height());
+  lastPitch_ = pitch;
+  lastSize_ = size;
   return Show();
 }
 
 void SdlCanvas::Present() {
   std::lock_guard<std::mutex> geometry(host_.GeometryLock());
   std::lock_guard<std::mutex> hold(SdlVideoLock());
-  if (renderer_ && texture_) Show();
+  if (!last_.empty()) Show();
 }
 
 bool SdlCanvas::Show() {
-  // A window SDL did not make tells it nothing of its resizes: pass the
-  // host's size on, so its surface follows.
   const QSize host = host_.DrawingSize();
   if (host.isEmpty()) return true;
-  if (host != windowSize_) {
-    SDL_SetWindowSize(window_, host.width(), host.height());
-    windowSize_ = host;
+  if (host != windowSize_ && !Wrap()) return false;
+  if (!renderer_) return false;
+  if (!texture_ || textureSize_ != lastSize_) {
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_YUY2, SDL_TEXTUREACCESS_STREAMING,
+                                 lastSize_.width(), lastSize_.height());
+    if (!texture_) {
+      LOG(ERROR) << "SDL could not make a texture: " << SDL_GetError();
+      return false;
+    }
+    textureSize_ = lastSize_;
+  }
+  const SDL_Rect source{0, 0, lastSize_.width(), lastSize_.height()};
+  if (SDL_UpdateTexture(texture_, &source, last_.data(), lastPitch_) != 0) {
+    LOG(ERROR) << "SDL could not take the picture: " << SDL_GetError();
+    return false;
   }
   if (SDL_RenderClear(renderer_) != 0) LOG(ERROR) << "sdlRenderer error: " << SDL_GetError();
   const SDL_Rect target{0, 0, host.width(), host.height()};
@@ -162,12 +175,7 @@ void SdlCanvas::Pump() {
 
 void SdlCanvas::Close() {
   std::lock_guard<std::mutex> hold(SdlVideoLock());
-  if (texture_) SDL_DestroyTexture(texture_);
-  if (renderer_) SDL_DestroyRenderer(renderer_);
-  if (window_) SDL_DestroyWindow(window_);  // the host's window itself stays
-  texture_ = nullptr;
-  renderer_ = nullptr;
-  window_ = nullptr;
+  Unwrap();
 }
 
 }  // namespace kal::ui

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -57,7 +58,10 @@ class SdlCanvas {
   void Close();
 
  private:
-  bool Show();  // under both locks
+  // Under the SDL lock.
+  bool Wrap();
+  void Unwrap();
+  bool Show();  // also under the geometry lock
   VideoHost& host_;
   unsigned long nativeId_;
   SDL_Window* window_ = nullptr;
@@ -65,6 +69,10 @@ class SdlCanvas {
   SDL_Texture* texture_ = nullptr;
   QSize textureSize_;
   QSize windowSize_;
+  // The last picture, shown again after a resize or an exposure.
+  std::vector<std::uint8_t> last_;
+  int lastPitch_ = 0;
+  QSize lastSize_;
 };
 
 }  // namespace kal::ui
