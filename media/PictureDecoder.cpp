@@ -67,6 +67,25 @@ const AVFrame* PictureDecoder::Next() {
   }
 }
 
+bool PictureDecoder::Planes(const AVFrame* f, const std::uint8_t* planes[3], int pitches[3],
+                            bool& planar) {
+  // Most files are 4:2:0 already: SDL takes those planes as they are.
+  planar = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
+  if (planar) {
+    for (int i = 0; i < 3; ++i) {
+      planes[i] = f->data[i];
+      pitches[i] = f->linesize[i];
+    }
+    return true;
+  }
+  if (!ToYuyv(f)) return false;
+  planes[0] = yuyv_.data();
+  pitches[0] = pitch_;
+  planes[1] = planes[2] = nullptr;
+  pitches[1] = pitches[2] = 0;
+  return true;
+}
+
 bool PictureDecoder::ToYuyv(const AVFrame* f) {
   scaler_ = sws_getCachedContext(scaler_, f->width, f->height, static_cast<AVPixelFormat>(f->format),
                                  f->width, f->height, AV_PIX_FMT_YUYV422, SWS_BICUBIC, nullptr,

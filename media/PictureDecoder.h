@@ -29,6 +29,9 @@ class PictureDecoder {
   int EndedSerial() const { return endedSerial_.load(); }
   int Serial() const { return serial_; }
   AVRational TimeBase() const { return timeBase_; }
+  // The planes to draw `picture` from: its own when it is planar YUV 4:2:0
+  // (`planar`), else its YUYV conversion. False when it cannot be converted.
+  bool Planes(const AVFrame* picture, const std::uint8_t* planes[3], int pitches[3], bool& planar);
   // The picture as YUYV; false when it cannot be converted.
   bool ToYuyv(const AVFrame* picture);
   const std::uint8_t* Yuyv() const { return yuyv_.data(); }

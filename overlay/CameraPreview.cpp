@@ -110,8 +110,11 @@ void CameraPreview::ReadThread() {
 double CameraPreview::Draw(ui::SdlCanvas& canvas) {
   const AVFrame* f = pictures_->Next();
   if (!f) return -1;
-  if (pictures_->ToYuyv(f))
-    canvas.Draw(pictures_->Yuyv(), pictures_->YuyvPitch(), QSize(f->width, f->height));
+  const std::uint8_t* planes[3];
+  int pitches[3];
+  bool planar = false;
+  if (pictures_->Planes(f, planes, pitches, planar))
+    canvas.Draw(planes, pitches, QSize(f->width, f->height), planar);
   return kRefreshEvery;
 }
 

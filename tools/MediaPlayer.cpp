@@ -212,8 +212,11 @@ double MediaPlayer::DrawPicture(ui::SdlCanvas& canvas) {
     if (std::isnan(external) || std::fabs(external - pts) > 10) externalClock_.Set(pts, now);
     lastPts_ = pts;
   }
-  if (pictures_->ToYuyv(f))
-    canvas.Draw(pictures_->Yuyv(), pictures_->YuyvPitch(), QSize(f->width, f->height));
+  const std::uint8_t* planes[3];
+  int pitches[3];
+  bool planar = false;
+  if (pictures_->Planes(f, planes, pitches, planar))
+    canvas.Draw(planes, pitches, QSize(f->width, f->height), planar);
   // The next picture is due when the master reaches the end of this one;
   // a picture behind the master is drawn at once, one ahead waits.
   const double master = MasterClock();

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <cstring>
 #include <list>
 #include <memory>
 #include <thread>
@@ -124,11 +125,24 @@ void SdlCanvas::Unwrap() {
   window_ = nullptr;
 }
 
-bool SdlCanvas::Draw(const std::uint8_t* yuyv, int pitch, QSize size) {
+bool SdlCanvas::Draw(const std::uint8_t* const planes[3], const int pitches[3], QSize size,
+                     bool planar) {
   std::lock_guard<std::mutex> geometry(host_.GeometryLock());
   std::lock_guard<std::mutex> hold(SdlVideoLock());
-  last_.assign(yuyv, yuyv + static_cast<size_t>(pitch) * size.height());
-  lastPitch_ = pitch;
+  const int count = planar ? 3 : 1;
+  std::size_t total = 0;
+  for (int i = 0; i < count; ++i) {
+    const int rows = i == 0 ? size.height() : (size.height() + 1) / 2;
+    lastOffset_[i] = total;
+    lastPitch_[i] = pitches[i];
+    total += static_cast<std::size_t>(pitches[i]) * rows;
+  }
+  last_.resize(total);
+  for (int i = 0; i < count; ++i) {
+    const std::size_t bytes = (i + 1 < count ? lastOffset_[i + 1] : total) - lastOffset_[i];
+    std::memcpy(last_.data() + lastOffset_[i], planes[i], bytes);
+  }
+  lastPlanar_ = planar;
   lastSize_ = size;
   return Show();
 }
@@ -144,18 +158,24 @@ bool SdlCanvas::Show() {
   if (host.isEmpty()) return true;
   if (host != windowSize_ && !Wrap()) return false;
   if (!renderer_) return false;
-  if (!texture_ || textureSize_ != lastSize_) {
+  if (!texture_ || textureSize_ != lastSize_ || texturePlanar_ != lastPlanar_) {
     if (texture_) SDL_DestroyTexture(texture_);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_YUY2, SDL_TEXTUREACCESS_STREAMING,
-                                 lastSize_.width(), lastSize_.height());
+    texture_ = SDL_CreateTexture(renderer_, lastPlanar_ ? SDL_PIXELFORMAT_IYUV : SDL_PIXELFORMAT_YUY2,
+                                 SDL_TEXTUREACCESS_STREAMING, lastSize_.width(), lastSize_.height());
     if (!texture_) {
       LOG(ERROR) << "SDL could not make a texture: " << SDL_GetError();
       return false;
     }
     textureSize_ = lastSize_;
+    texturePlanar_ = lastPlanar_;
   }
   const SDL_Rect source{0, 0, lastSize_.width(), lastSize_.height()};
-  if (SDL_UpdateTexture(texture_, &source, last_.data(), lastPitch_) != 0) {
+  const std::uint8_t* p = last_.data();
+  const int r = lastPlanar_ ? SDL_UpdateYUVTexture(texture_, &source, p + lastOffset_[0], lastPitch_[0],
+                                                   p + lastOffset_[1], lastPitch_[1],
+                                                   p + lastOffset_[2], lastPitch_[2])
+                            : SDL_UpdateTexture(texture_, &source, p, lastPitch_[0]);
+  if (r != 0) {
     LOG(ERROR) << "SDL could not take the picture: " << SDL_GetError();
     return false;
   }

@@ -48,9 +48,10 @@ class SdlCanvas {
   SdlCanvas& operator=(const SdlCanvas&) = delete;
 
   bool Open();
-  // Draws a packed YUYV picture of `size` stretched over the host, under
-  // the host's geometry lock. False when SDL failed (logged).
-  bool Draw(const std::uint8_t* yuyv, int pitch, QSize size);
+  // Draws a picture of `size` stretched over the host, under the host's
+  // geometry lock: planar YUV 4:2:0 (three planes) when `planar`, else
+  // packed YUYV 4:2:2 (the first plane). False when SDL failed (logged).
+  bool Draw(const std::uint8_t* const planes[3], const int pitches[3], QSize size, bool planar);
   // Shows the last picture again (the host was resized or uncovered).
   void Present();
   // Reads SDL's pending events, which nothing here needs.
@@ -70,9 +71,12 @@ class SdlCanvas {
   QSize textureSize_;
   QSize windowSize_;
   // The last picture, shown again after a resize or an exposure.
-  std::vector<std::uint8_t> last_;
-  int lastPitch_ = 0;
+  std::vector<std::uint8_t> last_;  // its planes one after the other
+  int lastPitch_[3] = {};
+  std::size_t lastOffset_[3] = {};
+  bool lastPlanar_ = false;
   QSize lastSize_;
+  bool texturePlanar_ = false;
 };
 
 }  // namespace kal::ui
