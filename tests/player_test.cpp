@@ -11,6 +11,7 @@
 #include "PlayerFixture.h"
 #include "XTestScreen.h"
 #include "tools/MediaPlayer.h"
+#include "ui/SdlCanvas.h"
 
 namespace kaltest {
 namespace {
@@ -183,6 +184,7 @@ TEST_F(PlayerTest, TwentyPlayersLeaveNoThreadAndNoFileBehind) {
     PumpUntil(300);
   }
   PumpUntil(200);
+  kal::ui::FinishClosingAudio();  // devices are let go in the background
   const int threads = Entries("/proc/self/task"), files = Entries("/proc/self/fd");
   for (int i = 0; i < 20; ++i) {
     MediaPlayer player(*host);
@@ -194,8 +196,8 @@ TEST_F(PlayerTest, TwentyPlayersLeaveNoThreadAndNoFileBehind) {
     player.Close();
     EXPECT_LT(t.elapsed(), 500) << "closing waits for nothing";
   }
-  // The sound server lets each device go in its own time.
-  PumpUntil(8000, [&] { return Entries("/proc/self/task") <= threads; });
+  PumpUntil(200);
+  kal::ui::FinishClosingAudio();
   EXPECT_EQ(Entries("/proc/self/task"), threads);
   EXPECT_EQ(Entries("/proc/self/fd"), files);
 }

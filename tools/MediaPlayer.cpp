@@ -186,8 +186,10 @@ double MediaPlayer::DrawPicture(ui::SdlCanvas& canvas) {
   const double now = NowSeconds();
   // The first picture waits for the sound to start (a sound server can take
   // a while), unless the sound never comes.
-  if (audio_ && !std::isnan(lastPts_) && !audioClock_.Defined() && now - firstPictureAt_ < kSoundStartWait)
+  if (audio_ && !std::isnan(lastPts_) && !audioClock_.Defined() && now - firstPictureAt_ < kSoundStartWait) {
+    videoClock_.Set(lastPts_, now);  // the position stands with the picture
     return kWaitForSound;
+  }
   const AVFrame* f = pictures_->Next();
   // After a seek, the pictures from the key picture before the place asked
   // for up to that place are decoded but not shown.

@@ -44,6 +44,9 @@ bool EnsureSdl() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "1");
+    // A window SDL did not make cannot become an OpenGL one: trying loads
+    // and drops the GL driver for nothing, each time.
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
     std::lock_guard<std::mutex> hold(SdlVideoLock());
     s.video = SDL_InitSubSystem(SDL_INIT_TIMER | SDL_INIT_VIDEO) == 0;
     if (!s.video) LOG(ERROR) << "SDL video could not start: " << SDL_GetError();
