@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <dirent.h>
+
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -25,6 +27,16 @@
 #include "ui/VideoHost.h"
 
 namespace kaltest {
+
+// How many entries a folder of /proc has (threads, open files).
+inline int Entries(const char* folder) {
+  int n = 0;
+  if (DIR* d = opendir(folder)) {
+    while (readdir(d)) ++n;
+    closedir(d);
+  }
+  return n;
+}
 
 // Runs the event loop for `ms`, or until `done` says so.
 inline bool PumpUntil(int ms, const std::function<bool()>& done = {}) {

@@ -9,8 +9,6 @@
 #include <QLabel>
 #include <QPointer>
 
-#include <dirent.h>
-
 #include <gtest/gtest.h>
 
 #include "PlayerFixture.h"
@@ -28,15 +26,6 @@ using kal::CCameraWindow;
 constexpr const char* kGreenCamera = "color=c=0x00C000:size=640x480:rate=25,realtime";
 // Where the picture's middle shows on the 1920-wide test screen.
 constexpr int kPictureX = 1920 - 250 + 115, kPictureY = 20 + 28 + 80;
-
-int Entries(const char* folder) {
-  int n = 0;
-  if (DIR* d = opendir(folder)) {
-    while (readdir(d)) ++n;
-    closedir(d);
-  }
-  return n;
-}
 
 bool Green(std::uint32_t rgb) {
   return ((rgb >> 16) & 0xFF) < 50 && std::abs(static_cast<int>((rgb >> 8) & 0xFF) - 0xC0) < 40 &&

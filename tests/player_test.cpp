@@ -3,8 +3,6 @@
 // seeking, pausing and the volume, files it cannot play, and nothing left
 // behind after many players.
 
-#include <dirent.h>
-
 #include <atomic>
 #include <cmath>
 
@@ -24,15 +22,6 @@ bool Near(std::uint32_t rgb, std::uint32_t want, int tolerance = 40) {
     if (std::abs(a - b) > tolerance) return false;
   }
   return true;
-}
-
-int Entries(const char* folder) {
-  int n = 0;
-  if (DIR* d = opendir(folder)) {
-    while (readdir(d)) ++n;
-    closedir(d);
-  }
-  return n;
 }
 
 // A player on the fixture's host that counts its finish callbacks.
@@ -179,7 +168,9 @@ TEST_F(PlayerTest, FilesItCannotPlayAreToldAndLeaveNothingRunning) {
   const std::string cut = File("cut.mp4");
   ASSERT_TRUE(kaltest::Run("head -c 60000 " + File("long.mp4") + " > " + cut));
   Counted c(*host);
-  if (c.player.Play(cut) == 0) EXPECT_TRUE(PumpUntil(8000, [&] { return c.finished > 0; }));
+  if (c.player.Play(cut) == 0) {
+    EXPECT_TRUE(PumpUntil(8000, [&] { return c.finished > 0; }));
+  }
 }
 
 TEST_F(PlayerTest, TwentyPlayersLeaveNoThreadAndNoFileBehind) {

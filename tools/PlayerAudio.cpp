@@ -24,22 +24,11 @@ int CallbackSamples(int rate) {
 }  // namespace
 
 bool PlayerAudio::Open(const AVStream* stream, std::string& why) {
-  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-  if (!codec) {
-    why = "Audio Codec not found.";
-    return false;
-  }
-  decoder_.reset(avcodec_alloc_context3(codec));
-  if (!decoder_ || avcodec_parameters_to_context(decoder_.get(), stream->codecpar) < 0 ||
-      avcodec_open2(decoder_.get(), codec, nullptr) < 0) {
-    why = "Could not open codec.";
-    return false;
-  }
-  timeBase_ = stream->time_base;
+  if (!decoder_.Open(stream, "Audio", false, why)) return false;
   SDL_AudioSpec want{};
-  want.freq = decoder_->sample_rate;
+  want.freq = decoder_.Context()->sample_rate;
   want.format = AUDIO_S16SYS;
-  want.channels = static_cast<Uint8>(std::clamp(decoder_->ch_layout.nb_channels, 1, 8));
+  want.channels = static_cast<Uint8>(std::clamp(decoder_.Context()->ch_layout.nb_channels, 1, 8));
   want.silence = 0;
   want.samples = static_cast<Uint16>(CallbackSamples(want.freq));
   want.callback = &PlayerAudio::Callback;
@@ -89,14 +78,9 @@ void PlayerAudio::Fill(Uint8* out, int len) {
   const double now = NowSeconds();
   std::memset(out, 0, static_cast<size_t>(len));
   if (seeking_) return;
-  if (serial_ >= 0 && queue_.Serial() != serial_) {
-    // A seek: what is buffered or held in the decoder is not played, and
-    // the clock waits for the first sound from the new place.
-    avcodec_flush_buffers(decoder_.get());
-    pending_.reset();
-    primed_ = false;
-    serial_ = queue_.Serial();
-    endedSerial_ = -1;
+  if (decoder_.CatchUp()) {
+    // A seek: what is buffered is not played, and the clock waits for the
+    // first sound from the new place.
     bufferIndex_ = bufferSize_ = 0;
     audioClock_ = NAN;
   }
@@ -129,50 +113,19 @@ void PlayerAudio::Fill(Uint8* out, int len) {
 }
 
 int PlayerAudio::DecodeFrame() {
-  for (;;) {
-    if (primed_) {
-      const int r = avcodec_receive_frame(decoder_.get(), frame_.get());
-      if (r == 0) {
-        const bool ok = Convert(frame_.get());
-        const double rate = frame_->sample_rate > 0 ? frame_->sample_rate : 1;
-        if (frame_->pts != AV_NOPTS_VALUE)
-          audioClock_ = frame_->pts * av_q2d(timeBase_) + frame_->nb_samples / rate;
-        else if (!std::isnan(audioClock_))
-          audioClock_ += frame_->nb_samples / rate;
-        av_frame_unref(frame_.get());
-        // After a seek, the sound from the key picture before the place
-        // asked for up to that place is not played.
-        if (serial_ == skipSerial_.load() && audioClock_ < skipUntil_.load()) continue;
-        if (ok) return bufferSize_;
-        continue;
-      }
-      primed_ = false;
-      if (r == AVERROR_EOF) {
-        endedSerial_ = serial_;
-        return -1;
-      }
-      if (r != AVERROR(EAGAIN)) LOG(ERROR) << "audio decode error: " << AvError(r);
-    }
-    int serial = pendingSerial_;
-    const bool fromPending = pending_ != nullptr;
-    PacketPtr p = fromPending ? std::move(pending_) : queue_.Pop(std::chrono::milliseconds(0), &serial);
-    if (!p) return -1;
-    if (serial != serial_) {
-      // The first packet after a seek: what the decoder holds is from before.
-      if (serial_ >= 0) avcodec_flush_buffers(decoder_.get());
-      serial_ = serial;
-      endedSerial_ = -1;
-    }
-    const bool drain = !p->data && p->size == 0;
-    const int r = avcodec_send_packet(decoder_.get(), drain ? nullptr : p.get());
-    if (r == AVERROR(EAGAIN)) {
-      pending_ = std::move(p);
-      pendingSerial_ = serial;
-    } else if (r < 0 && r != AVERROR_EOF) {
-      LOG(ERROR) << "send decode packet error: " << AvError(r);
-    }
-    primed_ = true;
+  while (const AVFrame* f = decoder_.Next()) {
+    const bool ok = Convert(f);
+    const double rate = f->sample_rate > 0 ? f->sample_rate : 1;
+    if (f->pts != AV_NOPTS_VALUE)
+      audioClock_ = f->pts * av_q2d(decoder_.TimeBase()) + f->nb_samples / rate;
+    else if (!std::isnan(audioClock_))
+      audioClock_ += f->nb_samples / rate;
+    // After a seek, the sound from the key picture before the place asked
+    // for up to that place is not played.
+    if (decoder_.Serial() == skipSerial_.load() && audioClock_ < skipUntil_.load()) continue;
+    if (ok) return bufferSize_;
   }
+  return -1;
 }
 
 bool PlayerAudio::Convert(const AVFrame* f) {

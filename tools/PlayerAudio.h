@@ -12,6 +12,7 @@
 
 #include "media/FfmpegPtr.h"
 #include "media/PacketQueue.h"
+#include "media/StreamDecoder.h"
 #include "tools/PlayerClock.h"
 
 namespace kal {
@@ -38,7 +39,7 @@ class PlayerAudio {
     skipSerial_ = serial;
   }
   // The last serial whose sound has been played out to its end, or -1.
-  int EndedSerial() const { return endedSerial_.load(); }
+  int EndedSerial() const { return decoder_.EndedSerial(); }
   int ByteRate() const { return byteRate_; }
 
  private:
@@ -50,16 +51,10 @@ class PlayerAudio {
 
   PacketQueue& queue_;
   PlayerClock& clock_;
-  CodecContextPtr decoder_;
-  AVRational timeBase_{1, 1};
+  StreamDecoder decoder_{queue_};
   SDL_AudioDeviceID device_ = 0;
   SDL_AudioSpec granted_{};
   int byteRate_ = 0;
-  FramePtr frame_ = MakeFrame();
-  PacketPtr pending_;
-  int pendingSerial_ = 0;
-  bool primed_ = false;
-  int serial_ = -1;
   SwrPtr resampler_;
   int swrFormat_ = -1, swrRate_ = 0;
   AVChannelLayout swrLayout_{};
@@ -69,7 +64,6 @@ class PlayerAudio {
   double audioClock_ = NAN;  // end of the last decoded frame
   std::atomic<int> volume_{69};
   std::atomic<bool> seeking_{false};
-  std::atomic<int> endedSerial_{-1};
   std::atomic<double> skipUntil_{0};
   std::atomic<int> skipSerial_{-1};
 };
