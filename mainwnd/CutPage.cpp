@@ -7,7 +7,6 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include <cmath>
 #include <cstdio>
 
 #include <glog/logging.h>

@@ -67,7 +67,7 @@ bool CameraPreview::Start(const std::string& formatOverride, const std::string& 
   pictures_ = std::move(decoder);
   url_ = url;
   ClaimCamera(url_);
-  quit_ = false;
+  stop_.Reset();
   queue_.Flush();
   reader_ = std::thread([this] { ReadThread(); });
   loop_ = std::make_unique<ui::PictureLoop>(host_);
@@ -75,22 +75,14 @@ bool CameraPreview::Start(const std::string& formatOverride, const std::string& 
   return true;
 }
 
-bool CameraPreview::Idle(std::chrono::milliseconds wait) {
-  std::unique_lock<std::mutex> l(quitLock_);
-  return !quitCond_.wait_for(l, wait, [this] { return quit_; });
-}
-
 void CameraPreview::ReadThread() {
   pthread_setname_np(pthread_self(), "kal camera read");
   for (;;) {
-    {
-      std::lock_guard<std::mutex> l(quitLock_);
-      if (quit_) break;
-    }
+    if (stop_.Stopped()) break;
     PacketPtr p = MakePacket();
     const int r = av_read_frame(input_.get(), p.get());
     if (r == AVERROR(EAGAIN)) {
-      if (!Idle(kRetry)) break;
+      if (!stop_.Wait(kRetry)) break;
       continue;
     }
     if (r < 0) {
@@ -102,7 +94,7 @@ void CameraPreview::ReadThread() {
     // Newer pictures are dropped while older ones wait: the preview stays
     // close to the camera.
     if (queue_.Size() >= kQueueBound - 1 || !queue_.TryPush(std::move(p))) {
-      if (!Idle(kRetry)) break;
+      if (!stop_.Wait(kRetry)) break;
     }
   }
 }
@@ -119,11 +111,7 @@ double CameraPreview::Draw(ui::SdlCanvas& canvas) {
 }
 
 void CameraPreview::Stop() {
-  {
-    std::lock_guard<std::mutex> l(quitLock_);
-    quit_ = true;
-  }
-  quitCond_.notify_all();
+  stop_.Stop();
   if (loop_) loop_->Stop();
   if (reader_.joinable()) reader_.join();
   loop_.reset();

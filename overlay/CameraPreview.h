@@ -7,16 +7,15 @@
 // so a camera recording says it is busy. Start and Stop on the UI thread.
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "media/FfmpegPtr.h"
 #include "media/PacketQueue.h"
 #include "media/PictureDecoder.h"
+#include "media/StopSignal.h"
 #include "ui/PictureLoop.h"
 
 namespace kal {
@@ -46,7 +45,6 @@ class CameraPreview {
  private:
   void ReadThread();
   double Draw(ui::SdlCanvas& canvas);
-  bool Idle(std::chrono::milliseconds wait);
 
   ui::VideoHost& host_;
   std::function<void()> lost_;
@@ -57,9 +55,7 @@ class CameraPreview {
   std::unique_ptr<PictureDecoder> pictures_;
   std::unique_ptr<ui::PictureLoop> loop_;
   std::thread reader_;
-  std::mutex quitLock_;
-  std::condition_variable quitCond_;
-  bool quit_ = false;
+  StopSignal stop_;  // ends the read thread
 };
 
 }  // namespace kal

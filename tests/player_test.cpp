@@ -8,6 +8,7 @@
 
 #include "PlayerFixture.h"
 #include "XTestScreen.h"
+#include "media/MediaInfo.h"
 #include "tools/MediaPlayer.h"
 #include "ui/SdlCanvas.h"
 
@@ -164,6 +165,18 @@ TEST_F(PlayerTest, FilesItCannotPlayAreToldAndLeaveNothingRunning) {
     EXPECT_FALSE(player.Error().empty());
     EXPECT_EQ(player.GetState(), MediaPlayer::kCreated);
   }
+  kal::MediaInfo info;
+  EXPECT_EQ(kal::ProbeMediaInfo(File("text.mp4"), info), -1);
+  ASSERT_EQ(kal::ProbeMediaInfo(File("bars.mp4"), info), 0);
+  EXPECT_EQ(info.width, 320);
+  EXPECT_EQ(info.height, 240);
+  EXPECT_EQ(info.frameRate, 25);
+  EXPECT_EQ(info.videoStream, 0);
+  EXPECT_EQ(info.audioStream, 1);
+  EXPECT_EQ(info.sampleRate, 48000);
+  EXPECT_EQ(info.channels, 2);
+  EXPECT_NEAR(info.durationUs / 1e6, 5.0, 0.05);
+
   // A file cut off in its middle plays what it holds and ends.
   const std::string cut = File("cut.mp4");
   ASSERT_TRUE(kaltest::Run("head -c 60000 " + File("long.mp4") + " > " + cut));

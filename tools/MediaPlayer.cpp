@@ -108,20 +108,12 @@ int MediaPlayer::Open(const std::string& path) {
   return 0;
 }
 
-bool MediaPlayer::Idle(std::chrono::milliseconds wait) {
-  std::unique_lock<std::mutex> l(quitLock_);
-  return !quitCond_.wait_for(l, wait, [this] { return quit_; });
-}
-
 void MediaPlayer::ReadThread() {
   pthread_setname_np(pthread_self(), "kal player read");
   for (;;) {
-    {
-      std::lock_guard<std::mutex> l(quitLock_);
-      if (quit_) break;
-    }
+    if (stop_.Stopped()) break;
     if (videoQueue_.Full() || audioQueue_.Full()) {
-      if (!Idle(kQueueFullWait)) break;
+      if (!stop_.Wait(kQueueFullWait)) break;
       continue;
     }
     const int eof = endOfFileSerial_.load();
@@ -131,7 +123,7 @@ void MediaPlayer::ReadThread() {
         LOG(INFO) << "played to the end: " << path_;
         if (callFinish_ && finish_) finish_();
       }
-      if (!Idle(kEndOfFileWait)) break;
+      if (!stop_.Wait(kEndOfFileWait)) break;
       continue;
     }
     PacketPtr p = MakePacket();
@@ -143,7 +135,7 @@ void MediaPlayer::ReadThread() {
       r = av_read_frame(input_.get(), p.get());
     }
     if (r == AVERROR(EAGAIN)) {
-      if (!Idle(std::chrono::milliseconds(10))) break;
+      if (!stop_.Wait(std::chrono::milliseconds(10))) break;
       continue;
     }
     if (r < 0) {
@@ -286,11 +278,7 @@ void MediaPlayer::Close() {
   const int state = state_.load();
   if (state != kPlaying && state != kPaused) return;
   state_ = kStopped;
-  {
-    std::lock_guard<std::mutex> l(quitLock_);
-    quit_ = true;
-  }
-  quitCond_.notify_all();
+  stop_.Stop();
   if (audio_) audio_->Close();
   if (loop_) loop_->Stop();
   if (reader_.joinable()) reader_.join();

@@ -12,7 +12,6 @@
 // after Close: it should only post.
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,6 +21,7 @@
 #include "media/FfmpegPtr.h"
 #include "media/PacketQueue.h"
 #include "media/PictureDecoder.h"
+#include "media/StopSignal.h"
 #include "tools/PlayerAudio.h"
 #include "tools/PlayerClock.h"
 #include "ui/PictureLoop.h"
@@ -60,7 +60,6 @@ class MediaPlayer {
   double Duration() const { return duration_; }
   int GetState() const { return state_.load(); }
   bool HasVideo() const { return videoIndex_ >= 0; }
-  bool HasSound() const { return audio_ != nullptr; }
   // Stops every thread and frees the file. Only while playing or paused.
   void Close();
 
@@ -72,8 +71,6 @@ class MediaPlayer {
   bool PlayedToEnd(int serial) const;
   double DrawPicture(ui::SdlCanvas& canvas);
   double MasterClock() const;
-  // Waits up to `wait` unless the player is closing; false when it is.
-  bool Idle(std::chrono::milliseconds wait);
 
   ui::VideoHost& host_;
   std::string path_;
@@ -101,9 +98,7 @@ class MediaPlayer {
   double frameDuration_ = 0.04;
 
   std::thread reader_;
-  std::mutex quitLock_;
-  std::condition_variable quitCond_;
-  bool quit_ = false;
+  StopSignal stop_;  // ends the read thread
   std::atomic<int> endOfFileSerial_{-1};
   bool finished_ = false;  // read thread
 };

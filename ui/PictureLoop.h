@@ -37,7 +37,6 @@ class PictureLoop {
   // Draws at once, without the delay (a seek, a resume); paused, draws
   // one picture.
   void Refresh();
-  bool Running() const { return refresh_.joinable(); }
 
  private:
   void EventThread();
