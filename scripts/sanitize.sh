@@ -42,7 +42,7 @@ asan() {
   configure build-asan address,undefined -DKAL_FUZZ=ON \
     -DCMAKE_CXX_FLAGS="-fno-sanitize-recover=all" -DCMAKE_C_FLAGS="-fno-sanitize-recover=all"
   cmake --build build-asan -j "$(nproc)"
-  (cd build-asan && ctest --output-on-failure -j "$(nproc)")
+  bash scripts/run-ctest.sh build-asan
 }
 
 tsan() {
@@ -52,7 +52,7 @@ tsan() {
   cmake --build build-tsan -j "$(nproc)" --target "${tests[@]}"
   local regex
   regex="^($(IFS='|'; echo "${tests[*]}"))\$"
-  (cd build-tsan && ctest --output-on-failure -j "$(nproc)" -R "$regex")
+  bash scripts/run-ctest.sh build-tsan -R "$regex"
 }
 
 fuzz() {

@@ -4,5 +4,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
-cd "${BUILD:-build}"
-ctest --output-on-failure -j "$(nproc)" "$@"
+bash scripts/run-ctest.sh "${BUILD:-build}" "$@"

@@ -21,6 +21,9 @@ namespace kaltest {
 
 inline constexpr double kMicHz = 440;       // the harness's microphone tone
 inline constexpr double kSystemHz = 1000;   // what the tests play
+// A player's buffer long enough that a loaded machine never lets it run
+// dry: a gap it left would be played by the sink, not made by the recorder.
+inline constexpr const char* kPlayerLatency = "--latency-msec=200";
 
 class SoundTest : public kaltest::RecordingFixture {
  protected:
@@ -29,7 +32,7 @@ class SoundTest : public kaltest::RecordingFixture {
     ASSERT_TRUE(kaltest::Run("ffmpeg -v error -y -f lavfi -i sine=frequency=1000:duration=30 -ac 2 " +
                              Tone()));
     // The server stays plain, as on a user's desktop: no other client asks
-    // it for a short latency, so the engine must ask for one itself.
+    // it for a latency under 100 ms, so the engine must ask for one itself.
   }
   static void TearDownTestSuite() { delete dir_; }
   static std::string Tone() { return *dir_ / "tone1000.wav"; }

@@ -211,7 +211,7 @@ TEST_F(SoundTest, ALostCameraKeepsTheRecordingWithItsLastPictureAndSound) {
   NoticeReceiver owner;
   kal::Recorder recorder(&owner);
   recorder.SetCameraInputForTesting("lavfi", "testsrc=size=320x240:rate=15:duration=2,realtime");
-  Subprocess player({"paplay", "--latency-msec=20", Tone()});
+  Subprocess player({"paplay", kaltest::kPlayerLatency, Tone()});
   std::this_thread::sleep_for(300ms);
   ASSERT_EQ(recorder.Start("lostcam.mkv", dir.path(), "mkv", 24, 1), 0);
   recorder.Run();

@@ -7,7 +7,8 @@
 # folder, so no test touches the user's configuration or logs.
 # --display: a private Xvfb (1920x1080x24, -noreset) as $DISPLAY.
 # --sound:   a private PulseAudio server as $PULSE_SERVER, with the null
-#            sink "kal_sink" as default sink and the source "kal_tone" as
+#            sink "kal_sink" as default sink (kept clocked by a silent
+#            stream) and the source "kal_tone" as
 #            default source: a microphone that hears a steady sine of
 #            $KAL_TEST_TONE_HZ (default 440 Hz). Nothing reads the recorded
 #            sources but the program under test, as on a user's desktop.
@@ -89,6 +90,16 @@ if [ "$want_sound" = 1 ]; then
   pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; cat "$session/pulse.log" >&2; exit 1; }
   pactl set-default-sink kal_sink
   pactl set-default-source kal_tone
+  # A null sink left idle renders two seconds ahead at a time, and a new
+  # stream, or a new reader of its monitor, then waits out that block: a
+  # sound card's clock never stops so. A silent stream keeps the clock of
+  # "kal_sink" running at 100 ms, which still leaves the engine to ask for
+  # the short latency it needs; the first reader of the monitor takes the
+  # server past its start.
+  pacat --latency-msec=100 -d kal_sink --format=s16le --rate=44100 --channels=2 \
+    --client-name=kal-test-clock </dev/zero >/dev/null 2>&1 &
+  timeout 10 parec -d kal_sink.monitor --latency-msec=10 --raw --format=s16le --channels=1 \
+    --rate=16000 2>/dev/null | head -c 16000 >/dev/null
   # Ends by itself when the server goes.
   ffmpeg -v quiet -f lavfi -i "sine=frequency=$tone:sample_rate=44100" -f s16le -ac 1 - |
     pacat --latency-msec=10 -d kal_air --format=s16le --rate=44100 --channels=1 \
