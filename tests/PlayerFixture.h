@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -93,6 +94,16 @@ class PlayerTest : public ::testing::Test {
     ASSERT_TRUE(kaltest::Run(ff + "-f lavfi -i testsrc=size=320x240:rate=20:duration=5.5 -f lavfi -i "
                          "sine=frequency=440:sample_rate=44100:duration=5.5 -c:v libx264 "
                          "-pix_fmt yuv420p -c:a aac " + d + "long.mp4"));
+    // A flash of three pictures and a beep together at 0.6 s, 1.6 s, ... 5.6 s.
+    for (const auto& [name, rate, channels] : {std::tuple{"flash48.mp4", 48000, 2},
+                                                std::tuple{"flash16.mp4", 16000, 1}}) {
+      const std::string beep = "if(lt(mod(t+0.4,1),0.1),0.5*sin(2*PI*1000*t),0)";
+      ASSERT_TRUE(kaltest::Run(
+          ff + "-f lavfi -i \"color=c=black:s=320x240:r=25:d=6,format=yuv420p,"
+               "geq=lum='if(lt(mod(T+0.401,1),0.12),235,16)':cb=128:cr=128\" "
+               "-f lavfi -i \"aevalsrc='" + beep + (channels == 2 ? "|" + beep : "") +
+          "':s=" + std::to_string(rate) + ":d=6\" -c:v libx264 -pix_fmt yuv420p -c:a aac " + d + name));
+    }
     WriteFile(d + "text.mp4", "no video in here\n");
   }
   static void TearDownTestSuite() {
@@ -100,8 +111,7 @@ class PlayerTest : public ::testing::Test {
     dir_ = nullptr;
   }
   static std::string File(const std::string& name) { return dir_->path() + "/" + name; }
-  // The test server starts a new playback stream's sound late (up to about
-  // 2 s): the position waits for it.
+  // The position waits for the sound, which a loaded machine starts late.
   template <typename Player>
   static bool Started(const Player& p) {
     return PumpUntil(5000, [&] { return p.Position() > 0.2; });

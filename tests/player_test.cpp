@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cmath>
 
+#include "BeepStream.h"
 #include "PlayerFixture.h"
+#include "SyncProbe.h"
 #include "XTestScreen.h"
 #include "media/MediaInfo.h"
 #include "tools/MediaPlayer.h"
@@ -66,8 +68,8 @@ TEST_F(PlayerTest, BarsAndTonePlayToTheirEndWithOneFinish) {
   PumpUntil(500);
   EXPECT_EQ(c.finished, 1);
 
-  // A new stream of the test server starts late, the recording of its
-  // monitor too: the tone is looked for from where the sound begins.
+  // The recording of the monitor starts when parec is ready: the tone is
+  // looked for from where the sound begins.
   PumpUntil(1500);
   const auto sound = monitor.Stop();
   const size_t step = MonitorRecording::kRate / 100;
@@ -80,6 +82,56 @@ TEST_F(PlayerTest, BarsAndTonePlayToTheirEndWithOneFinish) {
   EXPECT_NEAR(c.player.Position(), 5.0, 0.2);
   c.player.Close();
   EXPECT_EQ(c.player.GetState(), MediaPlayer::kStopped);
+}
+
+// Beeps and flashes that are together in the file come out together,
+// timed from outside: the sound as it reaches the sink, the pictures as the
+// screen shows them. The sound may lead or lag by 45 ms and one picture.
+TEST_F(PlayerTest, SoundAndPicturesComeOutTogether) {
+  constexpr double kTolerance = 0.045 + 1.0 / 25;
+  {
+    // The measuring path first: a beep asked of a running stream (20 ms of
+    // buffer) is dated at the monitor that long after it was asked.
+    MonitorClock sink;
+    BeepStream stream;
+    ASSERT_TRUE(sink.Ok() && stream.Ok());
+    PumpUntil(700);
+    const auto asked = std::chrono::steady_clock::now();
+    stream.Beep(0.1);
+    PumpUntil(400);
+    sink.Stop();
+    const auto beeps = sink.Onsets(0.05, 0.5);
+    ASSERT_EQ(beeps.size(), 1u);
+    const double path = SecondsBetween(asked, beeps[0]);
+    std::printf("measuring path: a beep is dated %.0f ms after it was asked\n", path * 1000);
+    ASSERT_GT(path, 0.0);
+    ASSERT_LT(path, 0.045);
+  }
+  for (const char* name : {"flash48.mp4", "flash16.mp4"}) {
+    SCOPED_TRACE(name);
+    MonitorClock sink;
+    ASSERT_TRUE(sink.Ok());
+    FlashWatch screen(320, 240, 0.5);
+    Counted c(*host);
+    ASSERT_EQ(c.player.Play(File(name)), 0) << c.player.Error();
+    EXPECT_TRUE(PumpUntil(12000, [&] { return c.finished > 0; })) << "the end is told";
+    PumpUntil(300);
+    c.player.Close();
+    screen.Stop();
+    sink.Stop();
+    const auto beeps = sink.Onsets(0.05, 0.5);
+    int pairs = 0;
+    for (const auto& flash : screen.Flashes()) {
+      double lag = 1e9;  // of the nearest beep behind the flash
+      for (const auto& beep : beeps)
+        if (std::abs(SecondsBetween(flash, beep)) < std::abs(lag)) lag = SecondsBetween(flash, beep);
+      if (std::abs(lag) > 0.5) continue;
+      ++pairs;
+      std::printf("%s: the beep comes %+.0f ms after the flash\n", name, lag * 1000);
+      EXPECT_LT(std::abs(lag), kTolerance) << "the beep comes " << lag * 1000 << " ms after the flash";
+    }
+    EXPECT_GE(pairs, 5) << screen.Flashes().size() << " flashes and " << beeps.size() << " beeps";
+  }
 }
 
 TEST_F(PlayerTest, SoundOnlyAndPicturesOnlyPlayToTheirEnds) {
