@@ -1,12 +1,13 @@
 #include "platform/DesktopOpen.h"
 
+#include "platform/ChildProcess.h"
+
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -16,23 +17,10 @@ namespace {
 
 constexpr const char* kOpener = "xdg-open";
 
-// The opener's full path on PATH, or empty.
-std::string FindOnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path ? path : "");
-  std::string folder;
-  while (std::getline(folders, folder, ':')) {
-    if (folder.empty()) continue;
-    const std::string candidate = folder + "/" + program;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return {};
-}
-
 }  // namespace
 
 bool OpenWithDesktop(const std::string& urlOrPath, std::string& error) {
-  const std::string opener = FindOnPath(kOpener);
+  const std::string opener = FindProgram(kOpener);
   if (opener.empty()) {
     error = "xdg-open is not installed (package xdg-utils)";
     return false;
