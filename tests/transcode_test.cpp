@@ -17,6 +17,7 @@
 #include "MediaProbe.h"
 #include "Subprocess.h"
 #include "TempDir.h"
+#include "tools/TranscodeArgs.h"
 #include "tools/TranscodeJob.h"
 #include "tools/TranscodeOutput.h"
 
@@ -106,6 +107,18 @@ struct Watched {
   std::vector<kal::TranscodeResult> results;
   kal::TranscodeJob job;
 };
+
+// Runs one job to its end; its result.
+kal::TranscodeResult RunJob(const std::vector<std::string>& args, const std::string& output,
+                            std::int64_t lengthMs = -1, std::int64_t* lastPosition = nullptr) {
+  Watched w;
+  std::string error;
+  if (!w.job.Start(kal::FindFfmpeg(), args, output, lengthMs, error)) return {false, {}, error};
+  if (!w.WaitDone()) return {false, {}, "no end"};
+  std::lock_guard<std::mutex> l(w.m);
+  if (lastPosition) *lastPosition = w.positions.empty() ? -1 : w.positions.back();
+  return w.results.front();
+}
 
 class TranscodeJobTest : public ::testing::Test {
  protected:
@@ -214,6 +227,63 @@ TEST_F(TranscodeJobTest, FailuresAreToldAndLeaveNoFileAndNoChild) {
   }
   EXPECT_EQ(Count("cancelled"), 0);
   EXPECT_NE(::kill(child, 0), 0) << "no ffmpeg is left";
+}
+
+// The three tools' arguments on real jobs: every container and a few sizes
+// give H.264 + AAC at the size asked; deeper presets give smaller files; a
+// cut holds its range and only it.
+TEST_F(TranscodeJobTest, ToolArgumentsGiveTheOutputsAsked) {
+  const std::string input = dir_->path() + "/clip.mp4";
+  const std::string out = dir_->path() + "/tools";
+  fs::create_directories(out);
+  EXPECT_EQ(kal::ResolutionAt(2).width, 1280);
+  EXPECT_EQ(kal::ResolutionAt(12).height, 240);
+  EXPECT_EQ(kal::ResolutionAt(13).width, 0);
+  const std::pair<const char*, int> jobs[] = {{"mp4", 0}, {"flv", 12}, {"wmv", 11}, {"avi", 0},
+                                              {"mov", 10}, {"mkv", 0}};
+  for (const auto& [ext, sizeIndex] : jobs) {
+    SCOPED_TRACE(ext);
+    const auto r = RunJob(kal::ConvertArgs(input, kal::ResolutionAt(sizeIndex)),
+                          kal::ToolOutputPath(out, input, 0, ext));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(fs::path(r.output).filename().string().substr(0, 5), "clip-");
+    const auto info = kaltest::ProbeFile(r.output, false);
+    ASSERT_TRUE(info.opened && info.Find(AVMEDIA_TYPE_VIDEO) && info.Find(AVMEDIA_TYPE_AUDIO));
+    EXPECT_EQ(info.Find(AVMEDIA_TYPE_VIDEO)->codec, AV_CODEC_ID_H264);
+    EXPECT_EQ(info.Find(AVMEDIA_TYPE_AUDIO)->codec, AV_CODEC_ID_AAC);
+    EXPECT_EQ(info.Find(AVMEDIA_TYPE_VIDEO)->width, sizeIndex ? kal::ResolutionAt(sizeIndex).width : 320);
+  }
+
+  // Presets: the same source, ever smaller; the slider's CRF wins over them.
+  kal::CompressChoice choice;
+  EXPECT_STREQ(kal::CompressExtension(choice), "mp4");
+  EXPECT_EQ(kal::CompressSliderPercent(34, 18, 51), 48);
+  std::uintmax_t last = fs::file_size(input) * 10;
+  for (const auto type : {kal::CompressType::kGeneral, kal::CompressType::kDeep, kal::CompressType::kLimit}) {
+    choice.type = type;
+    const auto r = RunJob(kal::CompressArgs(input, {}, choice), out + "/small.mp4");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_LT(fs::file_size(r.output), last);
+    last = fs::file_size(r.output);
+  }
+  choice.custom = true;
+  choice.sliderCrf = 51;
+  const auto slider = RunJob(kal::CompressArgs(input, {}, choice), out + "/smallest.mp4");
+  ASSERT_TRUE(slider.ok) << slider.error;
+  EXPECT_LT(fs::file_size(slider.output), last) << "CRF 51 beats the deepest preset";
+
+  // A cut: the arguments hold its times; the output lasts its range within
+  // a picture, and its progress counts against that range.
+  const auto cut = kal::CutArgs(input, 3661.25, 3700.5);
+  EXPECT_NE(std::find(cut.begin(), cut.end(), "01:01:01.250"), cut.end());
+  EXPECT_NE(std::find(cut.begin(), cut.end(), "01:01:40.500"), cut.end());
+  std::int64_t reached = 0;
+  const auto r = RunJob(kal::CutArgs(input, 1.0, 3.5), out + "/cut.mp4", 2500, &reached);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_GT(reached, 2500 * 9 / 10);
+  const auto info = kaltest::ProbeFile(r.output, false);
+  ASSERT_TRUE(info.opened && info.Find(AVMEDIA_TYPE_VIDEO));
+  EXPECT_NEAR(info.Find(AVMEDIA_TYPE_VIDEO)->duration, 2.5, 0.041);
 }
 
 }  // namespace
