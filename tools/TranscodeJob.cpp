@@ -1,7 +1,6 @@
 #include "tools/TranscodeJob.h"
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 
 #include <glog/logging.h>
 
+#include "platform/FileOps.h"
 #include "platform/UserPaths.h"
 #include "tools/TranscodeOutput.h"
 
@@ -48,16 +48,6 @@ std::string MakeTemporary(const std::string& output) {
     if (errno != EEXIST) return {};
   }
   return {};
-}
-
-// Moves `from` to `to` unless `to` exists.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // A file system without the flag: a hard link fails on a taken name too.
-  if (::link(from.c_str(), to.c_str()) != 0) return false;
-  ::unlink(from.c_str());
-  return true;
 }
 
 }  // namespace
@@ -150,7 +140,7 @@ TranscodeResult TranscodeJob::Conclude(int status, bool endMarker, const std::st
   // Another job may have taken the name meanwhile: then the next free one.
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = FreeFileName(output_);
-    if (RenameNoReplace(temp_, name)) {
+    if (platform::RenameNoReplace(temp_, name)) {
       r.ok = true;
       r.output = name;
       return r;
