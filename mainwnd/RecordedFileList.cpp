@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "config/ConfigKeys.h"
@@ -22,7 +23,8 @@ constexpr int kScrollDelayMs = 50;
 bool IsRecording(const std::string& name) {
   const auto dot = name.rfind('.');
   if (dot == std::string::npos) return false;
-  const std::string ext = name.substr(dot + 1);
+  std::string ext = name.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));  // clip.MP4 too
   return ext == "mp4" || ext == "flv" || ext == "wmv" || ext == "avi" || ext == "mov" ||
          ext == "mkv";
 }

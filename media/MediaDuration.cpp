@@ -26,6 +26,7 @@ double ProbeDurationSeconds(const std::string& path) {
 }
 
 std::string DurationText(double seconds) {
+  if (seconds < 0) return "--:--:--";  // a file with neither pictures nor sound
   const long long d = static_cast<long long>(seconds);
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", d / 3600, d % 3600 / 60, d % 60);

@@ -11,7 +11,7 @@ namespace kal {
 // -1 when it has neither video nor audio. Any thread.
 double ProbeDurationSeconds(const std::string& path);
 
-// "%02d:%02d:%02d" of the whole seconds.
+// "%02d:%02d:%02d" of the whole seconds; "--:--:--" for a negative length.
 std::string DurationText(double seconds);
 // "1023B", "1KB", "1.50M", "3.00G".
 std::string SizeText(std::uint64_t bytes);

@@ -286,6 +286,16 @@ class BoxConfirmer {
 
 // A recording left unfinished by a crash joins the list at the next start,
 // and the user is told.
+TEST_F(MainWndTest, TheListAtStartHoldsTheFoldersVideosWhateverTheCaseOfTheirNames) {
+  for (const char* name : {"clip.MP4", "b.mkv", "notes.txt", "c.Mov"})
+    kaltest::WriteFile(out / name, std::string(2048, 'x'));
+  auto w = Open();
+  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
+  ASSERT_EQ(list->count(), 3);
+  EXPECT_TRUE(list->item(2)->text().startsWith("clip.MP4")) << list->item(2)->text().toStdString();
+  EXPECT_TRUE(list->item(2)->text().contains("2KB"));
+}
+
 TEST_F(MainWndTest, ALeftOverRecordingIsRecoveredIntoTheList) {
   kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
   {

@@ -383,6 +383,7 @@ TEST(ListTextTest, SizesAndDurationsAsTheListShowsThem) {
   EXPECT_EQ(kal::SizeText(3221225472ull), "3.00G");
   EXPECT_EQ(kal::DurationText(3725.9), "01:02:05");
   EXPECT_EQ(kal::DurationText(0), "00:00:00");
+  EXPECT_EQ(kal::DurationText(-1), "--:--:--");
 }
 
 }  // namespace
