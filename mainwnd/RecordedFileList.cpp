@@ -29,6 +29,16 @@ bool IsRecording(const std::string& name) {
          ext == "mkv";
 }
 
+constexpr int kSizeRole = Qt::UserRole + 1;
+
+// Name, size and length; the length stays empty until it is read.
+QString RowText(const std::string& path, std::uint64_t size, double seconds) {
+  return QString("%1    %2    %3")
+      .arg(QString::fromStdString(std::filesystem::path(path).filename().string()))
+      .arg(QString::fromStdString(SizeText(size)))
+      .arg(seconds < -1 ? QString() : QString::fromStdString(DurationText(seconds)));
+}
+
 }  // namespace
 
 std::string ResolveOutputFolder() {
@@ -45,6 +55,8 @@ std::string ResolveOutputFolder() {
 }
 
 RecordedFileList::~RecordedFileList() {
+  stop_ = true;
+  if (probe_.joinable()) probe_.join();
   if (recovery_.joinable()) recovery_.join();
 }
 
@@ -61,14 +73,22 @@ void RecordedFileList::Init() {
       files.push_back(e.path().string());
   }
   std::sort(files.begin(), files.end());
-  for (const auto& f : files) Append(f);
+  for (const auto& f : files) Append(f, kNotProbed);
+  probe_ = std::thread([this, files] {
+    for (const auto& f : files) {
+      if (stop_) return;
+      const double seconds = ProbeDurationSeconds(f);
+      QMetaObject::invokeMethod(&replies_, [this, f, seconds] { ShowDuration(f, seconds); },
+                                Qt::QueuedConnection);
+    }
+  });
   // Left-over recordings are made normal files beside the window, which
   // shows at once; each joins the list when it is ready.
   recovery_ = std::thread([this, folder = folder_] {
     std::vector<std::string> recovered = RecoverUnfinishedRecordings(folder);
     if (recovered.empty()) return;
     QMetaObject::invokeMethod(
-        host_.Window(), [this, recovered = std::move(recovered)] { ShowRecovered(recovered); },
+        &replies_, [this, recovered = std::move(recovered)] { ShowRecovered(recovered); },
         Qt::QueuedConnection);
   });
 }
@@ -76,7 +96,7 @@ void RecordedFileList::Init() {
 void RecordedFileList::ShowRecovered(const std::vector<std::string>& files) {
   QString names;
   for (const auto& f : files) {
-    Append(f);
+    Append(f, ProbeDurationSeconds(f));
     names += "\n" + QString::fromStdString(std::filesystem::path(f).filename().string());
   }
   host_.SetTimer(TIMER_LIST_SCROLL, kScrollDelayMs, true);
@@ -85,22 +105,29 @@ void RecordedFileList::ShowRecovered(const std::vector<std::string>& files) {
 }
 
 void RecordedFileList::Add(const std::string& path) {
-  Append(path);
+  Append(path, ProbeDurationSeconds(path));
   host_.SetTimer(TIMER_LIST_SCROLL, kScrollDelayMs, true);
 }
 
-void RecordedFileList::Append(const std::string& path) {
+void RecordedFileList::Append(const std::string& path, double seconds) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return;
   std::uint64_t size = std::filesystem::file_size(path, ec);
   if (ec) size = 0;
-  auto* item = new QListWidgetItem(
-      QString("%1    %2    %3")
-          .arg(QString::fromStdString(std::filesystem::path(path).filename().string()))
-          .arg(QString::fromStdString(SizeText(size)))
-          .arg(QString::fromStdString(DurationText(ProbeDurationSeconds(path)))));
+  auto* item = new QListWidgetItem(RowText(path, size, seconds));
   item->setData(Qt::UserRole, QString::fromStdString(path));
+  item->setData(kSizeRole, QVariant::fromValue<qulonglong>(size));
   host_.Control<QListWidget>(kList)->addItem(item);
+}
+
+void RecordedFileList::ShowDuration(const std::string& path, double seconds) {
+  auto* list = host_.Control<QListWidget>(kList);
+  const QString key = QString::fromStdString(path);
+  for (int i = 0; list && i < list->count(); ++i) {
+    QListWidgetItem* item = list->item(i);
+    if (item->data(Qt::UserRole).toString() == key)
+      item->setText(RowText(path, item->data(kSizeRole).toULongLong(), seconds));
+  }
 }
 
 bool RecordedFileList::OnTimer(int id) {

@@ -2,8 +2,13 @@
 // The list of recorded files under the record page: what the output folder
 // holds at start-up, each new recording as it is finished, and left-over
 // unfinished recordings, which are made normal files beside the window and
-// join the list when they are ready.
+// join the list when they are ready. The lengths of the files found at
+// start-up are read in the background: a folder of hundreds of recordings
+// does not hold the window back.
 
+#include <QObject>
+
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,12 +36,17 @@ class RecordedFileList : public Controller {
   void RefreshFolder();
 
  private:
-  void Append(const std::string& path);
+  static constexpr double kNotProbed = -2;
+  void Append(const std::string& path, double seconds);
   void ShowRecovered(const std::vector<std::string>& files);
+  void ShowDuration(const std::string& path, double seconds);
 
   MainHost& host_;
   std::string folder_;
+  QObject replies_;  // what the background threads post comes here; dropped once it is gone
+  std::atomic<bool> stop_{false};
   std::thread recovery_;  // makes left-over recordings normal files
+  std::thread probe_;     // reads the lengths of the files found at start-up
 };
 
 // The folder new recordings go to: "output-dir", else "KAL屏幕录制" in the
