@@ -17,6 +17,12 @@
 extern char** environ;
 
 namespace platform {
+namespace {
+
+// A wait status as one number: the exit status, or 128 + the signal.
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+
+}  // namespace
 
 std::string FindProgram(const std::string& program, const std::string& folder) {
   if (!folder.empty()) {
@@ -90,7 +96,7 @@ int ChildProcess::Wait() {
     }
   }
   pid_ = -1;
-  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  status_ = ExitCode(status);
   return status_;
 }
 
@@ -108,7 +114,7 @@ void ChildProcess::Terminate() {
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
     if (done == pid) {
       pid_ = -1;
-      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      status_ = ExitCode(status);
       return;
     }
     if (done < 0 && errno != EINTR) {
