@@ -4,15 +4,22 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QSignalBlocker>
 #include <QSlider>
 
 #include <cstdio>
+#include <ctime>
 
 #include <glog/logging.h>
 
+#include "mainwnd/RecordedFileList.h"
 #include "overlay/VideoArea.h"
 #include "tools/MediaPlayer.h"
+#include "tools/ToolJob.h"
+#include "tools/TranscodeArgs.h"
+#include "ui/OpenOnDesktop.h"
 #include "ui/WindowRegistry.h"
 
 namespace kal {
@@ -22,12 +29,16 @@ constexpr int kRefreshMs = 200;
 // The host sits inside the page's frame, clear of its border.
 constexpr int kInset = 2;
 constexpr const char* kIdle = "00:00:00.000 / 00:00:00.000";
+// Hours, minutes, seconds and milliseconds of the start and of the end.
+constexpr const char* kStartEdits[] = {"starttime-hour", "starttime-min", "starttime-sec",
+                                       "starttime-milli"};
+constexpr const char* kEndEdits[] = {"endtime-hour", "endtime-min", "endtime-sec", "endtime-milli"};
 
 }  // namespace
 
 CutPage::CutPage(MainHost& host) : ToolPage("cut", kCutPageControls), host_(host) {}
 
-CutPage::~CutPage() { Stop(); }
+CutPage::~CutPage() { Stop(); }  // a cut still running ends with its job
 
 void CutPage::Init() {
   QWidget* frame = host_.Control(kArea);
@@ -75,7 +86,13 @@ bool CutPage::Notify(const ui::TNotifyUI& msg) {
     return false;
   }
   if (msg.type != "click") return false;
-  if (n == kAdd) {
+  if (n == kGetStart || n == kGetEnd) {
+    TakePosition(n == kGetStart);
+  } else if (n == kCutButton) {
+    Cut();
+  } else if (n == kOutputFolder) {
+    ui::OpenOnDesktop(ResolveOutputFolder(), "输出目录");
+  } else if (n == kAdd) {
     Load();
   } else if (n == kPlay) {
     if (path_.empty()) {
@@ -115,7 +132,69 @@ void CutPage::Load() {
 void CutPage::Open(const std::string& path) {
   Stop();
   path_ = path;
+  cutStart_ = cutEnd_ = 0;
+  for (const char* e : kStartEdits) host_.Control<QLineEdit>(e)->setText("0");
+  for (const char* e : kEndEdits) host_.Control<QLineEdit>(e)->setText("0");
+  host_.Control<QLabel>(kCutNotice)->clear();
   Start();
+}
+
+void CutPage::TakePosition(bool start) {
+  if (player_) (start ? cutStart_ : cutEnd_) = player_->Position();
+  ShowRange(start);
+}
+
+void CutPage::ShowRange(bool start) {
+  const double at = start ? cutStart_ : cutEnd_;
+  const long long whole = static_cast<long long>(at);
+  const long long parts[] = {whole / 3600, whole % 3600 / 60, whole % 60,
+                             static_cast<long long>((at - static_cast<double>(whole)) * 1000)};
+  for (int i = 0; i < 4; ++i)
+    host_.Control<QLineEdit>((start ? kStartEdits : kEndEdits)[i])->setText(QString::number(parts[i]));
+}
+
+void CutPage::Cut() {
+  auto* notice = host_.Control<QLabel>(kCutNotice);
+  if (cutJob_) return;
+  if (path_.empty()) {
+    notice->setText("请先添加视频");
+    return;
+  }
+  if (cutStart_ < 0.000001 && cutEnd_ < 0.000001) {
+    notice->setText("请选择截取位置");
+    return;
+  }
+  if (!(cutStart_ < cutEnd_)) {
+    notice->setText("结束位置必须大于开始位置");
+    return;
+  }
+  notice->clear();
+  host_.Control(kCutButton)->setEnabled(false);
+  ShowCutPercent(0);
+  const std::string output =
+      ToolOutputPath(ResolveOutputFolder(), path_, std::time(nullptr), "mp4");
+  std::string error;
+  cutJob_ = StartToolJob(-1, ui::ListKind::kCut, CutArgs(path_, cutStart_, cutEnd_), output,
+                         static_cast<std::int64_t>((cutEnd_ - cutStart_) * 1000), error);
+  if (!cutJob_) CutEnded(false, error);
+}
+
+void CutPage::ShowCutPercent(int percent) {
+  host_.Control<QProgressBar>(kCutProgress)->setValue(percent);
+  host_.Control<QLabel>(kCutLabel)->setText(QString("%1%").arg(percent));
+}
+
+void CutPage::CutEnded(bool ok, const std::string& error) {
+  host_.Control(kCutButton)->setEnabled(true);
+  if (ok) {
+    ShowCutPercent(100);
+    return;
+  }
+  LOG(WARNING) << "cut of " << path_ << " failed: " << error;
+  host_.Control<QLabel>(kCutLabel)->setText("失败");
+  auto* notice = host_.Control<QLabel>(kCutNotice);
+  notice->setText("剪切失败");
+  notice->setToolTip(QString::fromStdString(error));
 }
 
 void CutPage::Start() {
@@ -177,6 +256,17 @@ void CutPage::ShowPosition() {
 }
 
 bool CutPage::Handle(ui::Message& msg) {
+  if (msg.id == WMU_TRANSCODE_PROGRESS || msg.id == WMU_TRANSCODE_DONE) {
+    const auto* p = msg.Payload<TranscodeProgress>();
+    const auto* f = msg.Payload<TranscodeFinished>();
+    if ((p ? p->kind : f ? f->kind : ui::ListKind::kRecorded) != ui::ListKind::kCut) return false;
+    if (p && cutJob_) ShowCutPercent(p->Percent());
+    if (f) {
+      cutJob_.reset();
+      CutEnded(f->result.ok, f->result.error);
+    }
+    return true;
+  }
   if (msg.id != WMU_PLAYER_FINISHED) return false;
   if (player_ && msg.wParam == playerNumber_) {
     LOG(INFO) << "played to its end: " << path_;

@@ -3,8 +3,10 @@
 // the page's host window with sound, paused, stopped, sought with the
 // slider or by 15 s ("rewind", "forward"), and its volume set; "duration"
 // shows the position and the length every 200 ms. The player's own threads
-// only post; everything here runs on the UI thread. The cut range and the
-// cut itself come with the media tools.
+// only post; everything here runs on the UI thread. "取当前" takes the
+// player's position as the cut's start ("get-starttime") or end
+// ("get-endtime"), and "剪切" writes that range to a new MP4 file in the
+// output folder, its progress beside the button.
 
 #include <QObject>
 
@@ -17,6 +19,7 @@ namespace kal {
 
 class CVideoArea;
 class MediaPlayer;
+class TranscodeJob;
 
 class CutPage : public ToolPage, public QObject {
  public:
@@ -30,6 +33,13 @@ class CutPage : public ToolPage, public QObject {
   static constexpr const char* kDuration = "duration";
   static constexpr const char* kVolume = "sound-slider";
   static constexpr const char* kAdd = "add-video-file";
+  static constexpr const char* kGetStart = "get-starttime";
+  static constexpr const char* kGetEnd = "get-endtime";
+  static constexpr const char* kCutButton = "video-cut-btn";
+  static constexpr const char* kCutProgress = "video-cut-progress";
+  static constexpr const char* kCutLabel = "video-cut-progress-label";
+  static constexpr const char* kCutNotice = "video-cut-notice";
+  static constexpr const char* kOutputFolder = "video-dir-btn";
   static constexpr double kSeekStep = 15;
 
   explicit CutPage(MainHost& host);
@@ -55,6 +65,11 @@ class CutPage : public ToolPage, public QObject {
   void ShowPlaying(bool playing);
   void ShowPosition();
   void PlaceHost();
+  void TakePosition(bool start);
+  void ShowRange(bool start);
+  void Cut();
+  void CutEnded(bool ok, const std::string& error);
+  void ShowCutPercent(int percent);
 
   MainHost& host_;
   CVideoArea* area_ = nullptr;
@@ -62,6 +77,8 @@ class CutPage : public ToolPage, public QObject {
   unsigned playerNumber_ = 0;
   std::string path_;
   bool paused_ = false;
+  double cutStart_ = 0, cutEnd_ = 0;  // seconds
+  std::unique_ptr<TranscodeJob> cutJob_;
 };
 
 }  // namespace kal

@@ -1,8 +1,5 @@
 #include "mainwnd/MainTaskMenu.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 namespace kal {
 namespace {
 
@@ -21,17 +18,7 @@ constexpr int kNudge = 6;
 
 }  // namespace
 
-CMainTaskMenu::CMainTaskMenu() {
-  // Not a popup: one opened from the tray icon's own press would not get
-  // the pointer. It closes when it loses the focus instead.
-  MakeOverlay({.onTop = true, .takesFocus = true});
-  setAttribute(Qt::WA_DeleteOnClose);
-}
-
-bool CMainTaskMenu::event(QEvent* e) {
-  if (e->type() == QEvent::WindowDeactivate && isVisible()) close();
-  return ui::WindowImplBase::event(e);
-}
+CMainTaskMenu::CMainTaskMenu() = default;
 
 QPoint CMainTaskMenu::Place(QPoint at, QSize size, const QRect& work) {
   const auto axis = [](int p, int length, int end, int span) {
@@ -45,25 +32,13 @@ QPoint CMainTaskMenu::Place(QPoint at, QSize size, const QRect& work) {
 
 void CMainTaskMenu::OpenAt(QPoint at) {
   adjustSize();
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-  move(Place(at, size(), work));
-  show();
-  raise();
-  activateWindow();
+  OpenWithCorner(Place(at, size(), WorkArea()));
 }
 
-void CMainTaskMenu::Notify(const ui::TNotifyUI& msg) {
-  if (msg.type == "click") {
-    for (const Item& item : kItems) {
-      if (msg.senderName == item.control) {
-        ui::PostTo(ui::WindowRole::kMain, item.message);
-        close();
-        break;
-      }
-    }
+void CMainTaskMenu::OnItem(const QString& name) {
+  for (const Item& item : kItems) {
+    if (name == item.control) ui::PostTo(ui::WindowRole::kMain, item.message);
   }
-  NotifyBase(msg);
 }
 
 }  // namespace kal

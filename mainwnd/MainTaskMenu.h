@@ -8,11 +8,11 @@
 #include <QRect>
 #include <QSize>
 
-#include "ui/WindowImplBase.h"
+#include "ui/PopupMenu.h"
 
 namespace kal {
 
-class CMainTaskMenu : public ui::WindowImplBase {
+class CMainTaskMenu : public ui::PopupMenu {
   Q_OBJECT
  public:
   static constexpr const char* kControls[] = {
@@ -26,14 +26,12 @@ class CMainTaskMenu : public ui::WindowImplBase {
 
   // Top-left corner of a menu of `size` opened at `at` in `work`.
   static QPoint Place(QPoint at, QSize size, const QRect& work);
-  // Opens the menu at `at` (global coordinates); it deletes itself when
-  // closed.
+  // Opens the menu at `at` (global coordinates).
   void OpenAt(QPoint at);
 
  protected:
   QString ClassName() const override { return "CMainTaskMenu"; }
-  void Notify(const ui::TNotifyUI& msg) override;
-  bool event(QEvent* e) override;
+  void OnItem(const QString& name) override;
 };
 
 }  // namespace kal

@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "mainwnd/CompressPage.h"
 #include "mainwnd/Controller.h"
+#include "mainwnd/ConvertPage.h"
 #include "mainwnd/CutPage.h"
+#include "mainwnd/FileRows.h"
 #include "mainwnd/PageBar.h"
 #include "mainwnd/RecordPage.h"
 #include "mainwnd/RecordedFileList.h"
 #include "mainwnd/RecordingControl.h"
 #include "mainwnd/RegionControl.h"
-#include "mainwnd/ToolPage.h"
 #include "mainwnd/TrayAndHotkeys.h"
 
 namespace kal {
@@ -32,6 +34,9 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
   int UiState() const { return recording_.UiState(); }
   Recorder& Engine() { return recording_.Engine(); }
   CutPage& Cut() { return cut_; }
+  ConvertPage& Convert() { return convert_; }
+  CompressPage& Compress() { return compress_; }
+  RecordedFileList& Files() { return files_; }
   const std::string& Extension() const { return page_.Extension(); }
   const std::string& OutputFolder() const { return files_.Folder(); }
   // Ends a running recording and waits until its file is complete, without
@@ -56,12 +61,13 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
   void reject() override {}  // Escape does not close the main window
 
  private:
+  FileRecords records_;  // behind every file list's rows
   RecordPage page_{*this};
-  RecordedFileList files_{*this};
-  TrayAndHotkeys tray_{*this, [this] { return recording_.UiState(); }};
   CutPage cut_{*this};
-  ToolPage convert_{"convert", kConvertPageControls};
-  ToolPage compress_{"compress", kCompressPageControls};
+  RecordedFileList files_{*this, records_, cut_};
+  TrayAndHotkeys tray_{*this, [this] { return recording_.UiState(); }};
+  ConvertPage convert_{*this, records_};
+  CompressPage compress_{*this, records_};
   PageBar bar_{*this, {&cut_, &convert_, &compress_}};
   RegionControl region_{*this};
   RecordingControl recording_{*this, page_, files_, tray_, region_};

@@ -1,18 +1,31 @@
 #include "mainwnd/RecordedFileList.h"
 
+#include <QAbstractButton>
 #include <QDir>
-#include <QListWidget>
+#include <QLabel>
+#include <QScrollArea>
 #include <QStandardPaths>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "config/ConfigKeys.h"
 #include "config/UserFolders.h"
+#include "mainwnd/CutPage.h"
+#include "mainwnd/FileRename.h"
+#include "mainwnd/PageBar.h"
+#include "mainwnd/RenameFileDialog.h"
 #include "media/MediaDuration.h"
+#include "platform/FileOps.h"
 #include "recorder/Recovery.h"
 #include "ui/NoticeBoxes.h"
+#include "ui/OpenOnDesktop.h"
+#include "ui/RowList.h"
 
 namespace kal {
 namespace {
@@ -27,16 +40,6 @@ bool IsRecording(const std::string& name) {
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));  // clip.MP4 too
   return ext == "mp4" || ext == "flv" || ext == "wmv" || ext == "avi" || ext == "mov" ||
          ext == "mkv";
-}
-
-constexpr int kSizeRole = Qt::UserRole + 1;
-
-// Name, size and length; the length stays empty until it is read.
-QString RowText(const std::string& path, std::uint64_t size, double seconds) {
-  return QString("%1    %2    %3")
-      .arg(QString::fromStdString(std::filesystem::path(path).filename().string()))
-      .arg(QString::fromStdString(SizeText(size)))
-      .arg(seconds < -1 ? QString() : QString::fromStdString(DurationText(seconds)));
 }
 
 }  // namespace
@@ -65,6 +68,7 @@ ui::ControlList RecordedFileList::Controls() const { return kControls; }
 void RecordedFileList::RefreshFolder() { folder_ = ResolveOutputFolder(); }
 
 void RecordedFileList::Init() {
+  rows_.Attach(static_cast<ui::WindowImplBase*>(host_.Window()), host_.Control<QScrollArea>(kList));
   RefreshFolder();
   std::error_code ec;
   std::vector<std::string> files;
@@ -73,12 +77,13 @@ void RecordedFileList::Init() {
       files.push_back(e.path().string());
   }
   std::sort(files.begin(), files.end());
-  for (const auto& f : files) Append(f, kNotProbed);
-  probe_ = std::thread([this, files] {
-    for (const auto& f : files) {
+  std::vector<std::pair<int, std::string>> shown;
+  for (const auto& f : files) shown.emplace_back(rows_.Add(f, FileRows::kNotProbed), f);
+  probe_ = std::thread([this, shown = std::move(shown)] {
+    for (const auto& [tag, f] : shown) {
       if (stop_) return;
       const double seconds = ProbeDurationSeconds(f);
-      QMetaObject::invokeMethod(&replies_, [this, f, seconds] { ShowDuration(f, seconds); },
+      QMetaObject::invokeMethod(&replies_, [this, tag, seconds] { rows_.ShowDuration(tag, seconds); },
                                 Qt::QueuedConnection);
     }
   });
@@ -96,48 +101,101 @@ void RecordedFileList::Init() {
 void RecordedFileList::ShowRecovered(const std::vector<std::string>& files) {
   QString names;
   for (const auto& f : files) {
-    Append(f, ProbeDurationSeconds(f));
+    rows_.Add(f, ProbeDurationSeconds(f));
     names += "\n" + QString::fromStdString(std::filesystem::path(f).filename().string());
   }
   host_.SetTimer(TIMER_LIST_SCROLL, kScrollDelayMs, true);
-  ui::PromptBoxDialog box(host_.Window(), "上次录制意外中断，已恢复录制文件：" + names);
-  box.ShowModal();
+  Tell("上次录制意外中断，已恢复录制文件：" + names);
 }
 
 void RecordedFileList::Add(const std::string& path) {
-  Append(path, ProbeDurationSeconds(path));
+  rows_.Add(path, ProbeDurationSeconds(path));
   host_.SetTimer(TIMER_LIST_SCROLL, kScrollDelayMs, true);
 }
 
-void RecordedFileList::Append(const std::string& path, double seconds) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return;
-  std::uint64_t size = std::filesystem::file_size(path, ec);
-  if (ec) size = 0;
-  auto* item = new QListWidgetItem(RowText(path, size, seconds));
-  item->setData(Qt::UserRole, QString::fromStdString(path));
-  item->setData(kSizeRole, QVariant::fromValue<qulonglong>(size));
-  host_.Control<QListWidget>(kList)->addItem(item);
+bool RecordedFileList::Notify(const ui::TNotifyUI& msg) {
+  if (msg.type != "click" || msg.tag < 0) return false;
+  if (msg.senderName != kPlay && msg.senderName != kCut && msg.senderName != kMenu) return false;
+  const RecordedFileEntry* entry = rows_.Entry(msg.tag);
+  if (!entry || !rows_.Row(msg.tag)) return false;  // another list's row
+  if (msg.senderName == kPlay) {
+    ui::OpenOnDesktop(entry->fullPath, "视频文件");
+  } else if (msg.senderName == kCut) {
+    const std::string path = entry->fullPath;
+    host_.Control<QAbstractButton>(PageBar::kCutPage)->click();
+    cut_.Open(path);
+  } else {
+    rows_.OpenMenu(msg.tag, qobject_cast<QWidget*>(msg.sender));
+  }
+  return true;
 }
 
-void RecordedFileList::ShowDuration(const std::string& path, double seconds) {
-  auto* list = host_.Control<QListWidget>(kList);
-  const QString key = QString::fromStdString(path);
-  for (int i = 0; list && i < list->count(); ++i) {
-    QListWidgetItem* item = list->item(i);
-    if (item->data(Qt::UserRole).toString() == key)
-      item->setText(RowText(path, item->data(kSizeRole).toULongLong(), seconds));
+bool RecordedFileList::Handle(ui::Message& msg) {
+  if (msg.id < WMU_LIST_OPEN_FOLDER || msg.id > WMU_LIST_DELETE) return false;
+  const auto* request = msg.Payload<ui::ListMenuRequest>();
+  if (!request || request->kind != ui::ListKind::kRecorded) return false;
+  const int tag = request->tag;
+  const RecordedFileEntry* entry = rows_.Entry(tag);
+  if (!entry) return true;
+  switch (msg.id) {
+    case WMU_LIST_OPEN_FOLDER:
+      ui::OpenOnDesktop(entry->folder, "文件夹");
+      break;
+    case WMU_LIST_RENAME:
+      Rename(tag);
+      break;
+    case WMU_LIST_REMOVE:
+      rows_.Remove(tag);
+      break;
+    case WMU_LIST_DELETE:
+      Delete(tag);
+      break;
+    default:
+      break;
   }
+  return true;
+}
+
+void RecordedFileList::Rename(int tag) {
+  RecordedFileEntry* entry = rows_.Entry(tag);
+  RenameFileDialog dialog(host_.Window(), entry->fileName,
+                          [&](const std::string& typed, std::string& error) {
+                            std::string renamed;
+                            if (!RenameListedFile(entry->fullPath, typed, renamed, error)) return false;
+                            const std::filesystem::path p(renamed);
+                            entry->fullPath = renamed;
+                            entry->fileName = p.filename().string();
+                            return true;
+                          });
+  if (dialog.ShowModal() != 1) return;
+  const QString name = QString::fromStdString(entry->fileName);
+  if (auto* label = rows_.Control<QLabel>(tag, FileRows::kName)) label->setText(name);
+  if (QWidget* row = rows_.Row(tag)) row->setAccessibleName(name);
+}
+
+void RecordedFileList::Delete(int tag) {
+  const std::string path = rows_.Entry(tag)->fullPath;
+  ui::MessageBoxDialog ask(host_.Window(), "确定要删除吗?");
+  if (ask.ShowModal() != 1) return;
+  std::string why;
+  // Into the trash; a disk without one loses the file as asked.
+  if (!platform::MoveToTrash(path, why) && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
+    Tell(QString("删除失败：") + QString::fromLocal8Bit(std::strerror(errno)));
+    return;
+  }
+  rows_.Remove(tag);
+}
+
+void RecordedFileList::Tell(const QString& text) {
+  ui::PromptBoxDialog box(host_.Window(), text);
+  box.ShowModal();
 }
 
 bool RecordedFileList::OnTimer(int id) {
   if (id != TIMER_LIST_SCROLL) return false;
   host_.KillTimer(id);
-  auto* list = host_.Control<QListWidget>(kList);
-  if (list && list->count() > 0) {
-    list->scrollToBottom();
-    list->setCurrentRow(list->count() - 1, QItemSelectionModel::ClearAndSelect);
-  }
+  ui::RowList& list = rows_.List();
+  if (list.Count() > 0) list.Select(list.RowAt(list.Count() - 1));
   return true;
 }
 

@@ -7,7 +7,7 @@ constexpr const char* kCut[] = {
     "player-area", "video-slider", "play", "pause", "stop", "rewind", "forward", "duration",
     "sound-slider", "starttime-hour", "starttime-min", "starttime-sec", "starttime-milli",
     "endtime-hour", "endtime-min", "endtime-sec", "endtime-milli", "get-starttime",
-    "get-endtime", "video-cut-btn", "video-cut-progress", "video-cut-progress-label",
+    "get-endtime", "video-cut-btn", "video-cut-progress", "video-cut-progress-label", "video-cut-notice",
     "video-dir-btn", "add-video-file"};
 constexpr const char* kConvert[] = {"video-convert-format", "video-convert-ratio",
                                     "add-convert-file", "convert-list"};

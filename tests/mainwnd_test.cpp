@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
-#include <QListWidget>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTest>
@@ -27,6 +26,7 @@
 #include "XTestScreen.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "FileListRows.h"
 
 namespace fs = std::filesystem;
 using kal::CMainWnd;
@@ -198,9 +198,9 @@ TEST_F(MainWndTest, AStartWhileSavingFollowsOnceTheFileIsDone) {
   EXPECT_EQ(w->UiState(), kal::kUiRecording);
   QTest::qWait(1100);  // another second: another file name
   Click(*w, R::kStop);
-  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
-  for (int i = 0; i < 100 && list->count() < 2; ++i) QTest::qWait(100);
-  EXPECT_EQ(list->count(), 2);
+  auto& rows = w->Files().Rows();
+  for (int i = 0; i < 100 && kaltest::Listed(rows).size() < 2; ++i) QTest::qWait(100);
+  EXPECT_EQ(kaltest::Listed(rows).size(), 2u);
   EXPECT_EQ(start->text(), "开始录制");
   EXPECT_TRUE(start->isEnabled());
 }
@@ -240,10 +240,10 @@ TEST_F(MainWndTest, StartPauseStopRecordsAFileIntoTheList) {
   QTest::qWait(300);
   Click(*w, R::kStop);
   EXPECT_EQ(w->FindControl<QLabel>(R::kTime)->text(), "00:00:00");
-  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
-  for (int i = 0; i < 100 && list->count() == 0; ++i) QTest::qWait(100);
-  ASSERT_EQ(list->count(), 1);
-  const std::string path = list->item(0)->data(Qt::UserRole).toString().toStdString();
+  auto& rows = w->Files().Rows();
+  for (int i = 0; i < 100 && kaltest::Listed(rows).empty(); ++i) QTest::qWait(100);
+  ASSERT_EQ(kaltest::Listed(rows).size(), 1u);
+  const std::string path = kaltest::Listed(rows)[0].path;
   EXPECT_EQ(fs::path(path).parent_path(), fs::path(out.path()));
   EXPECT_EQ(fs::path(path).extension(), ".mkv");
   EXPECT_EQ(fs::path(path).stem().string().size(), 14u) << "named %Y%m%d%H%M%S";
@@ -291,15 +291,15 @@ TEST_F(MainWndTest, TheListAtStartHoldsTheFoldersVideosWhateverTheCaseOfTheirNam
     kaltest::WriteFile(out / name, std::string(2048, 'x'));
   ASSERT_TRUE(kaltest::Run("ffmpeg -v error -y -f lavfi -i testsrc=duration=2 -f mp4 " + (out / "clip.MP4")));
   auto w = Open();
-  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
-  ASSERT_EQ(list->count(), 3) << "every row at once";
-  const auto text = [&](int row) { return list->item(row)->text().toStdString(); };
-  EXPECT_EQ(text(2).rfind("clip.MP4    ", 0), 0u) << text(2);
-  EXPECT_NE(text(0).find("2KB"), std::string::npos) << text(0);
+  auto& rows = w->Files().Rows();
+  ASSERT_EQ(kaltest::Listed(rows).size(), 3u) << "every row at once";
+  const auto row = [&](int i) { return kaltest::Listed(rows)[i]; };
+  EXPECT_EQ(row(2).name, "clip.MP4");
+  EXPECT_EQ(row(0).size, "2KB");
   // The lengths follow from the background.
-  for (int i = 0; i < 100 && text(2).find("00:00:02") == std::string::npos; ++i) QTest::qWait(50);
-  EXPECT_NE(text(2).find("00:00:02"), std::string::npos) << text(2);
-  EXPECT_NE(text(0).find("00:00:00"), std::string::npos) << "a file that cannot be read: " << text(0);
+  for (int i = 0; i < 100 && row(2).duration != "00:00:02"; ++i) QTest::qWait(50);
+  EXPECT_EQ(row(2).duration, "00:00:02");
+  EXPECT_EQ(row(0).duration, "00:00:00") << "a file that cannot be read";
 }
 
 TEST_F(MainWndTest, ALeftOverRecordingIsRecoveredIntoTheList) {
@@ -316,10 +316,10 @@ TEST_F(MainWndTest, ALeftOverRecordingIsRecoveredIntoTheList) {
   fs::rename(out / "20250101120000.mkv", out / "20250101120000.mkv.part");
   BoxConfirmer boxes;
   auto w = Open();
-  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
-  for (int i = 0; i < 100 && list->count() == 0; ++i) QTest::qWait(100);
-  ASSERT_EQ(list->count(), 1);
-  EXPECT_EQ(list->item(0)->data(Qt::UserRole).toString().toStdString(), out / "20250101120000.mkv");
+  auto& rows = w->Files().Rows();
+  for (int i = 0; i < 100 && kaltest::Listed(rows).empty(); ++i) QTest::qWait(100);
+  ASSERT_EQ(kaltest::Listed(rows).size(), 1u);
+  EXPECT_EQ(kaltest::Listed(rows)[0].path, out / "20250101120000.mkv");
   for (int i = 0; i < 30 && boxes.Texts().isEmpty(); ++i) QTest::qWait(100);
   EXPECT_TRUE(boxes.Texts().contains("20250101120000.mkv")) << boxes.Texts().toStdString();
   EXPECT_FALSE(fs::exists(out / "20250101120000.mkv.part"));
@@ -354,9 +354,9 @@ TEST_F(MainWndTest, ARecordingNeverWritesOverOneOfTheSameSecond) {
   Click(*w, R::kStart);
   QTest::qWait(1000);
   Click(*w, R::kStop);
-  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
-  for (int i = 0; i < 100 && list->count() < 6; ++i) QTest::qWait(100);
-  ASSERT_EQ(list->count(), 6);
+  auto& rows = w->Files().Rows();
+  for (int i = 0; i < 100 && kaltest::Listed(rows).size() < 6; ++i) QTest::qWait(100);
+  ASSERT_EQ(kaltest::Listed(rows).size(), 6u);
   int earlier = 0;
   std::string fresh;
   for (const auto& e : fs::directory_iterator(out.path())) {
@@ -387,10 +387,10 @@ TEST_F(MainWndTest, AFullDiskEndsTheRecordingSaysSoAndKeepsAPlayableFile) {
   EXPECT_EQ(w->UiState(), kal::kUiStopped);
   EXPECT_TRUE(w->FindControl<QWidget>(R::kStart)->isVisible());
 
-  auto* list = w->FindControl<QListWidget>(kal::RecordedFileList::kList);
-  for (int i = 0; i < 100 && list->count() == 0; ++i) QTest::qWait(100);
-  ASSERT_EQ(list->count(), 1);
-  const std::string path = list->item(0)->data(Qt::UserRole).toString().toStdString();
+  auto& rows = w->Files().Rows();
+  for (int i = 0; i < 100 && kaltest::Listed(rows).empty(); ++i) QTest::qWait(100);
+  ASSERT_EQ(kaltest::Listed(rows).size(), 1u);
+  const std::string path = kaltest::Listed(rows)[0].path;
   const auto info = kaltest::ProbeFile(path);
   ASSERT_TRUE(info.opened) << info.error;
   const auto* video = info.Find(AVMEDIA_TYPE_VIDEO);

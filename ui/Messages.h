@@ -86,6 +86,16 @@ struct TextPayload : MessagePayload {
   std::string text;
 };
 
+// The lists of the main window whose rows have menus or jobs.
+enum class ListKind { kRecorded = 0, kCut = 1, kConvert = 2, kCompress = 3 };
+
+// A row menu's choice (WMU_LIST_*): which list, and the row's tag.
+struct ListMenuRequest : MessagePayload {
+  ListMenuRequest(ListKind k, int t) : kind(k), tag(t) {}
+  ListKind kind;
+  int tag;
+};
+
 // One posted message as the receiver's handler gets it.
 struct Message {
   unsigned id = 0;

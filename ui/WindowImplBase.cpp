@@ -2,20 +2,23 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QComboBox>
 #include <QCoreApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTextEdit>
 #include <QTimer>
-#include <QUiLoader>
 #include <QVBoxLayout>
 
 #include <glog/logging.h>
 
 #include "platform/UserPaths.h"
+#include "ui/SubSkin.h"
 
 namespace kal::ui {
 namespace {
@@ -31,15 +34,25 @@ class CustomMessageEvent : public QEvent {
   Message message;
 };
 
+constexpr const char* kTagProperty = "kal-tag";
+
 }  // namespace
+
+void SetTag(QWidget* row, int tag) { row->setProperty(kTagProperty, tag); }
+
+int TagOf(const QObject* control) {
+  for (const QObject* o = control; o; o = o->parent()) {
+    const QVariant v = o->property(kTagProperty);
+    if (v.isValid()) return v.toInt();
+  }
+  return -1;
+}
 
 WindowImplBase::WindowImplBase(QWidget* parent) : QDialog(parent) {}
 
 WindowImplBase::~WindowImplBase() { detail::Unregister(this); }
 
-QString WindowImplBase::SkinFolder() {
-  return QString::fromStdString(platform::ExecutableFolder()) + "/skin";
-}
+QString WindowImplBase::SkinFolder() { return SubSkinFolder(); }
 
 void WindowImplBase::Fail(const char* step) const {
   throw std::runtime_error((ClassName() + "::" + step).toStdString());
@@ -57,11 +70,12 @@ std::string MissingControls(const SkinSpec& skin, const QWidget* root) {
 }
 
 void WindowImplBase::LoadSkin(const SkinSpec& skin) {
-  QFile file(SkinFolder() + "/" + skin.file);
-  if (!file.open(QFile::ReadOnly)) Fail("GetSkinFile");
-  QUiLoader loader;
-  QWidget* root = loader.load(&file, this);
-  if (!root) Fail("GetSkinFile");
+  QWidget* root = nullptr;
+  try {
+    root = LoadSubSkin(skin.file, this);
+  } catch (const std::runtime_error&) {
+    Fail("GetSkinFile");
+  }
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(root);
@@ -131,8 +145,22 @@ void WindowImplBase::ConnectControls(QWidget* root) {
     connect(s, &QAbstractSlider::valueChanged, this,
             [this, s](int v) { Dispatch("valuechanged", s, v); });
   }
+  for (QSpinBox* s : root->findChildren<QSpinBox*>()) {
+    connect(s, &QSpinBox::valueChanged, this, [this, s](int v) { Dispatch("valuechanged", s, v); });
+  }
+  for (QComboBox* c : root->findChildren<QComboBox*>()) {
+    connect(c, &QComboBox::currentIndexChanged, this,
+            [this, c](int index) { Dispatch("selectchanged", c, index); });
+  }
   for (QLineEdit* e : root->findChildren<QLineEdit*>()) {
+    if (qobject_cast<QAbstractSpinBox*>(e->parent())) continue;  // its box tells
     connect(e, &QLineEdit::textChanged, this, [this, e] { Dispatch("textchanged", e, 0); });
+  }
+  for (QTextEdit* e : root->findChildren<QTextEdit*>()) {
+    connect(e, &QTextEdit::textChanged, this, [this, e] { Dispatch("textchanged", e, 0); });
+  }
+  for (QPlainTextEdit* e : root->findChildren<QPlainTextEdit*>()) {
+    connect(e, &QPlainTextEdit::textChanged, this, [this, e] { Dispatch("textchanged", e, 0); });
   }
   for (QListWidget* l : root->findChildren<QListWidget*>()) {
     connect(l, &QListWidget::itemClicked, this,
@@ -143,7 +171,8 @@ void WindowImplBase::ConnectControls(QWidget* root) {
 }
 
 void WindowImplBase::Dispatch(const QString& type, QObject* sender, int value) {
-  Guarded("Notify", [&] { Notify(TNotifyUI{type, sender->objectName(), sender, value}); });
+  Guarded("Notify",
+          [&] { Notify(TNotifyUI{type, sender->objectName(), sender, value, TagOf(sender)}); });
 }
 
 // The end of every notification's way: nothing is handled here yet (the

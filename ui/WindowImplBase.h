@@ -3,8 +3,11 @@
 //  - skinned dialogs: the window loads its skin (a Qt Designer layout stored
 //    as "<Name>.xml" in the "skin" folder beside the executable), finds its
 //    controls by name and gets their notifications ("click",
-//    "selectchanged", "valuechanged", "textchanged", "itemclick",
-//    "itemselect") in Notify, which passes them on to NotifyBase;
+//    "selectchanged" of check boxes, radio buttons and combo boxes,
+//    "valuechanged" of sliders and spin boxes, "textchanged" of edits,
+//    "itemclick", "itemselect") in Notify, which passes them on to
+//    NotifyBase. Rows built later from a sub-skin (LoadSubSkin) are
+//    connected with Adopt and their notifications carry the row's tag;
 //  - self-painted windows (no skin): top-level, frameless, always on top if
 //    asked, painting in OnPaint and taking OnMouse and OnKey.
 // Both get custom messages posted from any thread (Messages.h) in
@@ -43,8 +46,14 @@ struct TNotifyUI {
   QString type;        // "click", "selectchanged", ...
   QString senderName;  // the control's object name
   QObject* sender = nullptr;
-  int value = 0;       // slider value or selection state
+  int value = 0;       // slider or spin box value, selection state, combo box index
+  int tag = -1;        // the tag of the row the control sits in (SetTag); -1 outside rows
 };
+
+// Rows built at run time carry a tag; their controls' notifications name it.
+void SetTag(QWidget* row, int tag);
+// The tag of the nearest row holding `control`, or -1.
+int TagOf(const QObject* control);
 
 // Names of controls a window (or one part of it) looks up in its skin.
 using ControlList = std::span<const char* const>;
@@ -94,6 +103,10 @@ class WindowImplBase : public QDialog {
 
   // The folder skins are loaded from: "skin" beside the executable.
   static QString SkinFolder();
+
+  // Connects the controls of `part` (a row built from a sub-skin after the
+  // window was made) as the skin's own are connected.
+  void Adopt(QWidget* part) { ConnectControls(part); }
 
   // The skin and the controls the window needs; nullptr for a self-painted
   // window.
