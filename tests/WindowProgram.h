@@ -3,6 +3,8 @@
 // drive the program from outside (kal_test(... RUNS KalRecorder)).
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <sstream>
 #include <string>
@@ -10,6 +12,7 @@
 #include <utility>
 
 #include "Subprocess.h"
+#include "TempDir.h"
 
 namespace kaltest {
 
@@ -20,6 +23,26 @@ inline const std::string kA11yScript = std::string(KAL_SOURCE_DIR) + "/tests/har
 inline const std::string kA11y = "/usr/bin/python3 " + kA11yScript + " KalRecorder";
 
 using namespace std::chrono_literals;
+
+// The desktop's opener (xdg-open), replaced by one that notes what it was
+// asked to open. Start the program with Env() among its settings.
+class FakeOpener {
+ public:
+  FakeOpener() {
+    WriteFile(bin_ / "xdg-open", "#!/bin/sh\necho \"$@\" >>'" + (bin_ / "opened") + "'\n");
+    std::filesystem::permissions(bin_ / "xdg-open", std::filesystem::perms::owner_all);
+  }
+  std::string Env() const { return "PATH=" + bin_.path() + ":" + std::getenv("PATH"); }
+  // Every line it was called with, after waiting up to 5 s for `expected`.
+  std::string Opened(const std::string& expected = "") const {
+    for (int i = 0; i < 50 && ReadFile(bin_ / "opened").find(expected) == std::string::npos; ++i)
+      std::this_thread::sleep_for(100ms);
+    return ReadFile(bin_ / "opened");
+  }
+
+ private:
+  TempDir bin_;
+};
 
 // The program on `display` (empty: the session's), with `env` settings.
 class Program {
@@ -68,6 +91,26 @@ class Program {
       first = false;
     }
     Xdo(args + "mouseup 1");
+    std::this_thread::sleep_for(300ms);
+  }
+  // Types `path` into the open-file dialog titled `title` and takes it.
+  void ChooseFile(const std::string& title, const std::string& path) {
+    std::this_thread::sleep_for(1500ms);
+    Xdo("type --delay 10 '" + path + "'");
+    // The first Return may only take the completer's offer.
+    std::this_thread::sleep_for(300ms);
+    for (int i = 0; i < 3; ++i) {
+      Xdo("key Return");
+      std::this_thread::sleep_for(500ms);
+      if (Shell("xdotool search --onlyvisible --name '" + title + "'").empty()) break;
+    }
+  }
+  // "ROLE<tab>TEXT<tab>DESCRIPTION" of the control with the focus.
+  std::string Focus() { return Shell(kA11y + " focus"); }
+  std::string Names(const std::string& role) { return Shell(kA11y + " names '" + role + "'"); }
+  // Presses `keys` (xdotool's names) one after another.
+  void Keys(const std::string& keys) {
+    Xdo("key --delay 120 " + keys);
     std::this_thread::sleep_for(300ms);
   }
   void OpenSelection() {

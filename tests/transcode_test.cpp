@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Clips.h"
 #include "MediaProbe.h"
 #include "Subprocess.h"
 #include "TempDir.h"
@@ -126,9 +127,7 @@ class TranscodeJobTest : public ::testing::Test {
     dir_ = new kaltest::TempDir;
     folder_ = dir_->path() + "/my clips 'a' \"b\" $HOME 录制";
     fs::create_directories(folder_);
-    ASSERT_TRUE(kaltest::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=4 "
-                             "-f lavfi -i sine=frequency=440:duration=4 -c:v libx264 -pix_fmt yuv420p "
-                             "-c:a aac '" + dir_->path() + "/clip.mp4'"));
+    ASSERT_TRUE(kaltest::MakeClip(dir_->path() + "/clip.mp4", 4));
     fs::copy_file(dir_->path() + "/clip.mp4", folder_ + "/clip $1.mp4");
   }
   static void TearDownTestSuite() { delete dir_; }

@@ -1,6 +1,8 @@
 #include "ui/PopupMenu.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -24,6 +26,7 @@ QRect PopupMenu::WorkArea() {
 }
 
 void PopupMenu::OpenWithCorner(QPoint corner) {
+  opener_ = QApplication::focusWidget();
   move(corner);
   show();
   raise();
@@ -68,6 +71,16 @@ bool PopupMenu::event(QEvent* e) {
 }
 
 void PopupMenu::wheelEvent(QWheelEvent* e) { e->accept(); }
+
+void PopupMenu::closeEvent(QCloseEvent* e) {
+  WindowImplBase::closeEvent(e);
+  if (!e->isAccepted() || !opener_) return;
+  // Without a window manager nobody else gives the focus back.
+  if (QWidget* window = opener_->window(); window && window->isVisible()) {
+    window->activateWindow();
+    opener_->setFocus(Qt::PopupFocusReason);
+  }
+}
 
 QPoint PlaceRowMenu(QPoint at, QSize size, const QRect& work) {
   const auto axis = [](int p, int length, int start, int end, int span) {

@@ -4,9 +4,11 @@
 // every item in it, and the keyboard reaches them (Up and Down move, Enter
 // or Space chooses, Escape closes). It takes the focus when it opens and
 // closes when it loses it, when Escape is pressed, or once an item is
-// chosen; then it deletes itself. The wheel does nothing over it.
+// chosen; then the control that had the focus gets it back, and the menu
+// deletes itself. The wheel does nothing over it.
 
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 
@@ -31,6 +33,10 @@ class PopupMenu : public WindowImplBase {
   void OnKey(QKeyEvent* e) override;
   bool event(QEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  QPointer<QWidget> opener_;  // had the focus before: gets it back
 };
 
 // A list row's menu of `size` opened from `at`: kept inside `work`

@@ -4,7 +4,10 @@ and text, as a screen reader does, and clicks its centre with xdotool.
 
   a11y.py APP click ROLE TEXT [WINDOW]  click the control (waits up to 10 s for it)
   a11y.py APP find ROLE TEXT [WINDOW]   print its screen rectangle "x y w h"
-  a11y.py APP names ROLE                print the text of every control of ROLE
+  a11y.py APP names ROLE                print the text of every control of ROLE (what
+                                        is typed in it for the role "text")
+  a11y.py APP focus                     print "ROLE<tab>TEXT<tab>DESCRIPTION" of the
+                                        control with the focus
 
 WINDOW, when given, is the title of the top-level window to look in.
 
@@ -59,6 +62,19 @@ def controls(app_name, role, window=None):
     return found
 
 
+def focused(app_name):
+    app = application(app_name)
+    if app is None:
+        return None
+    for node in walk(app):
+        try:
+            if node.getState().contains(pyatspi.STATE_FOCUSED):
+                return node
+        except Exception:
+            continue
+    return None
+
+
 def find(app_name, role, text, window=None, timeout=10.0):
     end = time.time() + timeout
     while True:
@@ -76,13 +92,20 @@ def rect(node):
 
 
 def main(argv):
-    if len(argv) < 3:
+    if len(argv) < 3 and not (len(argv) == 2 and argv[1] == "focus"):
         print(__doc__, file=sys.stderr)
         return 2
-    app, verb, role = argv[0], argv[1], argv[2]
+    app, verb = argv[0], argv[1]
+    role = argv[2] if len(argv) > 2 else ""
     if verb == "names":
         for node in controls(app, role):
-            print(node.name)
+            print(node.name if role != "text" else node.queryText().getText(0, -1))
+        return 0
+    if verb == "focus":
+        node = focused(app)
+        if node is None:
+            return 1
+        print(f"{node.getRoleName()}\t{node.name}\t{node.description}")
         return 0
     if len(argv) < 4:
         print(__doc__, file=sys.stderr)
