@@ -17,7 +17,7 @@ namespace {
 
 using C = CompressPage;
 constexpr ToolFileList::Names kNames{C::kList, C::kAdd, C::kJob, C::kMenu, C::kProgress,
-                                     {"CompressListContainerElement.xml", ui::ListKind::kCompress}};
+                                     C::kRowSkin};
 
 }  // namespace
 

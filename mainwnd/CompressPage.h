@@ -28,6 +28,11 @@ class CompressPage : public ToolFileList {
   static constexpr const char* kProgress = "compress-progress";
   static constexpr const char* kNewSize = "s1Label";
   static constexpr const char* kSaving = "y1Label";
+  static constexpr const char* kRowControls[] = {
+      FileRows::kName, FileRows::kSize, FileRows::kDuration, kJob, kMenu, kProgress,
+      ToolFileList::kProgressLabel, kNewSize, kSaving};
+  static constexpr RowSkin kRowSkin{"CompressListContainerElement.xml", ui::ListKind::kCompress,
+                                    kRowControls};
 
   CompressPage(MainHost& host, FileRecords& records);
   void Init() override;

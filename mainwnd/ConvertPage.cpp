@@ -12,7 +12,7 @@ namespace {
 
 using C = ConvertPage;
 constexpr ToolFileList::Names kNames{C::kList, C::kAdd, C::kJob, C::kMenu, C::kProgress,
-                                     {"ConvertListContainerElement.xml", ui::ListKind::kConvert}};
+                                     C::kRowSkin};
 
 }  // namespace
 

@@ -16,6 +16,11 @@ class ConvertPage : public ToolFileList {
   static constexpr const char* kJob = "convert-btn";
   static constexpr const char* kMenu = "convert-list-menu-btn";
   static constexpr const char* kProgress = "convert-progress";
+  static constexpr const char* kRowControls[] = {
+      FileRows::kName, FileRows::kSize, FileRows::kDuration, kJob, kMenu, kProgress,
+      ToolFileList::kProgressLabel};
+  static constexpr RowSkin kRowSkin{"ConvertListContainerElement.xml", ui::ListKind::kConvert,
+                                    kRowControls};
 
   ConvertPage(MainHost& host, FileRecords& records);
 

@@ -12,13 +12,13 @@
 #include <QWidget>
 
 #include "ui/Messages.h"
+#include "ui/WindowImplBase.h"
 
 class QScrollArea;
 
 namespace kal {
 namespace ui {
 class RowList;
-class WindowImplBase;
 }  // namespace ui
 
 struct RecordedFileEntry {
@@ -44,10 +44,11 @@ class FileRecords {
   int next_ = 0;
 };
 
-// A row's sub-skin and the controls it must hold.
+// A row's sub-skin, its list, and the controls it must hold.
 struct RowSkin {
   const char* file;
   ui::ListKind kind;
+  ui::ControlList controls;
 };
 
 class FileRows {

@@ -28,7 +28,10 @@ class RecordedFileList : public Controller {
   static constexpr const char* kPlay = "playBtn";
   static constexpr const char* kCut = "recorderCutBtn";
   static constexpr const char* kMenu = "listMenuBtn";
-  static constexpr RowSkin kRowSkin{"VideoListContainerElement.xml", ui::ListKind::kRecorded};
+  static constexpr const char* kRowControls[] = {FileRows::kName, FileRows::kSize, FileRows::kDuration,
+                                                 kPlay, kCut, kMenu};
+  static constexpr RowSkin kRowSkin{"VideoListContainerElement.xml", ui::ListKind::kRecorded,
+                                    kRowControls};
 
   RecordedFileList(MainHost& host, FileRecords& records, CutPage& cut)
       : host_(host), rows_(records, kRowSkin), cut_(cut) {}

@@ -3,7 +3,10 @@
 // messages reach a window by its role, and what travels with them is freed
 // whether or not the window is still there.
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QFile>
 #include <QUiLoader>
 #include <QWidget>
@@ -14,13 +17,16 @@
 
 #include <gtest/gtest.h>
 
+#include "mainwnd/ListMenu.h"
 #include "mainwnd/MainTaskMenu.h"
+#include "mainwnd/RenameFileDialog.h"
 #include "mainwnd/MainWnd.h"
 #include "overlay/CameraWindow.h"
 #include "overlay/SuspendDialog.h"
 #include "overlay/ToolWindow.h"
 #include "overlay/VideoArea.h"
 #include "ui/NoticeBoxes.h"
+#include "ui/SubSkin.h"
 
 namespace {
 
@@ -49,6 +55,15 @@ TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
   ExpectSkinHasItsControls(kal::CToolWindow::kSkin);
   ExpectSkinHasItsControls(kal::CVideoArea::kSkin);
   ExpectSkinHasItsControls(kal::CCameraWindow::kSkin);
+  ExpectSkinHasItsControls(kal::ListMenu::kRecordedSkin);
+  ExpectSkinHasItsControls(kal::ListMenu::kConvertSkin);
+  ExpectSkinHasItsControls(kal::ListMenu::kCompressSkin);
+  ExpectSkinHasItsControls(kal::RenameFileDialog::kSkin);
+  for (const kal::RowSkin& row : {kal::RecordedFileList::kRowSkin, kal::ConvertPage::kRowSkin,
+                                  kal::CompressPage::kRowSkin}) {
+    const kal::ui::ControlList lists[] = {row.controls};
+    ExpectSkinHasItsControls({"row", row.file, lists});
+  }
 }
 
 TEST(SkinTest, AMissingControlIsNamedWithItsWindow) {
@@ -124,6 +139,51 @@ TEST(TrayMenuTest, OpensUpAndLeftNearTheCorner) {
   EXPECT_EQ(kal::CMainTaskMenu::Place({100, 100}, {140, 200}, work), QPoint(106, 94));
   EXPECT_EQ(kal::CMainTaskMenu::Place({100, 100}, {140, 2000}, work), QPoint(106, -6))
       << "taller than the work area: from its top";
+}
+
+// A row's menu opens to the left of the point and stays in the work area.
+TEST(RowMenuTest, OpensLeftOfThePointInsideTheWorkArea) {
+  const QRect work(0, 0, 1920, 1048);
+  EXPECT_EQ(kal::ui::PlaceRowMenu({1000, 500}, {160, 150}, work), QPoint(840, 500));
+  EXPECT_EQ(kal::ui::PlaceRowMenu({1000, 1000}, {160, 150}, work), QPoint(840, 898)) << "up from the bottom";
+  EXPECT_EQ(kal::ui::PlaceRowMenu({1900, 500}, {160, 150}, work), QPoint(1600, 500)) << "in from the right";
+  EXPECT_EQ(kal::ui::PlaceRowMenu({50, 500}, {160, 150}, work), QPoint(0, 500)) << "never off the left";
+  EXPECT_EQ(kal::ui::PlaceRowMenu({50, 500}, {160, 2000}, work), QPoint(0, 0)) << "taller: from the top";
+}
+
+// A window that notes every notification.
+class Noter : public kal::ui::WindowImplBase {
+ public:
+  std::vector<kal::ui::TNotifyUI> got;
+
+ protected:
+  QString ClassName() const override { return "Noter"; }
+  void Notify(const kal::ui::TNotifyUI& msg) override { got.push_back(msg); }
+};
+
+// Controls of rows built later notify as the window's own do, with the
+// row's tag; combo boxes and spin boxes notify too.
+TEST(NotifyTest, RowsCarryTheirTagAndCombosAndSpinsNotify) {
+  Noter window;
+  window.Create();
+  QWidget* row = kal::ui::LoadSubSkin("ConvertListContainerElement.xml", &window);
+  kal::ui::SetTag(row, 41);
+  auto* combo = new QComboBox(row);
+  combo->addItems({"mp4", "mkv"});
+  auto* spin = new QSpinBox(row);
+  window.Adopt(row);
+  row->findChild<QAbstractButton*>("convert-btn")->click();
+  combo->setCurrentIndex(1);
+  spin->setValue(7);
+  ASSERT_EQ(window.got.size(), 3u);
+  EXPECT_EQ(window.got[0].type, "click");
+  EXPECT_EQ(window.got[0].senderName, "convert-btn");
+  EXPECT_EQ(window.got[0].tag, 41);
+  EXPECT_EQ(window.got[1].type, "selectchanged");
+  EXPECT_EQ(window.got[1].value, 1);
+  EXPECT_EQ(window.got[2].type, "valuechanged");
+  EXPECT_EQ(window.got[2].value, 7);
+  EXPECT_EQ(window.got[2].tag, 41);
 }
 
 }  // namespace
