@@ -1,7 +1,8 @@
 // Saves a picture of each page of the main window, of the region frame with
 // its toolbar, of the region selection with its magnifier, of the pause box,
-// of the tray menu, of the cut page playing a file and of the camera
-// preview, for the documentation.
+// of the tray menu, of the cut page playing a file, of the tool pages at
+// work, of a recorded file's menu and of the camera preview, for the
+// documentation.
 // Usage: kal_screenshots OUTPUT_FOLDER (run under a display).
 
 #include <QAbstractButton>
@@ -16,8 +17,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "mainwnd/MainWnd.h"
+#include "ui/RowList.h"
 #include "mainwnd/MainTaskMenu.h"
 #include "config/ConfigKeys.h"
 #include "overlay/CameraWindow.h"
@@ -25,6 +28,18 @@
 #include "overlay/SuspendDialog.h"
 
 namespace {
+
+// A clip of `seconds` (`picture` a lavfi source) with sound, into `path`.
+bool MakeClip(const std::string& path, int seconds, const std::string& picture) {
+  return std::system(("ffmpeg -v error -y -f lavfi -i '" + picture + "' -f lavfi -i sine -t " +
+                      std::to_string(seconds) + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac '" +
+                      path + "'").c_str()) == 0;
+}
+
+// Runs the event loop until `done` or `seconds` pass.
+void WaitFor(const std::function<bool()>& done, int seconds) {
+  for (int i = 0; i < seconds * 20 && !done(); ++i) QTest::qWait(50);
+}
 
 // Something to stand for a desktop behind the overlays.
 class Desktop : public QWidget {
@@ -60,18 +75,56 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
     return 2;
   }
+  // A folder of recordings for the list, and clips for the tools.
+  const QString folder = QDir::temp().filePath("kal-screenshot-recordings");
+  QDir(folder).removeRecursively();
+  QDir().mkpath(folder);
+  const std::string clips = folder.toStdString();
+  for (const char* name : {"20261207093012.mp4", "20261207101544.mkv", "lesson-3.mp4"})
+    if (!MakeClip(clips + "/" + name, 6, "testsrc2=size=640x360:rate=25")) return 1;
+  if (!MakeClip(clips + "/noise.mov", 40, "color=c=gray:size=640x480:rate=25,noise=alls=100:allf=t")) return 1;
+  kal::cfg::Write(kal::cfg::kOutputDir, clips);
   kal::CMainWnd window;
   window.Create();
   window.resize(960, 680);
   window.show();
   const char* pages[][2] = {{"video-record-page", "record"}, {"video-cut-page", "cut"},
                             {"video-convert-page", "convert"}, {"video-compress-page", "compress"}};
+  // The tools at work: one convert done and one running, one compress
+  // done with its saving.
+  kal::ConvertPage& convert = window.Convert();
+  const int done = convert.AddFile(clips + "/lesson-3.mp4");
+  const int running = convert.AddFile(clips + "/noise.mov");
+  convert.Rows().Control<QAbstractButton>(done, kal::ConvertPage::kJob)->click();
+  WaitFor([&] { return convert.RunningJobs() == 0; }, 60);
+  convert.Rows().Control<QAbstractButton>(running, kal::ConvertPage::kJob)->click();
+  kal::CompressPage& compress = window.Compress();
+  const int squeezed = compress.AddFile(clips + "/20261207093012.mp4");
+  window.FindControl<QAbstractButton>(kal::CompressPage::kDeep)->click();
+  compress.Rows().Control<QAbstractButton>(squeezed, kal::CompressPage::kJob)->click();
+  WaitFor([&] { return compress.RunningJobs() == 0; }, 60);
+  QTest::qWait(1500);  // the running convert on its way
   for (const auto& page : pages) {
     window.FindControl<QAbstractButton>(page[0])->click();
-    for (int i = 0; i < 20; ++i) app.processEvents();
+    WaitFor([] { return false; }, 1);
     const QString path = QString("%1/mainwindow-%2.png").arg(argv[1], page[1]);
     if (!window.grab().save(path)) return 1;
   }
+  // A recorded file's menu, opened from its row.
+  window.FindControl<QAbstractButton>("video-record-page")->click();
+  window.move(0, 0);
+  Settle(app);
+  auto& rows = window.Files().Rows();
+  QWidget* menuButton = rows.Control(kal::ui::TagOf(rows.List().RowAt(1)), kal::RecordedFileList::kMenu);
+  QCursor::setPos(menuButton->mapToGlobal(menuButton->rect().center()));
+  static_cast<QAbstractButton*>(menuButton)->click();
+  QTest::qWait(500);
+  const QRect rowArea = rows.List().RowAt(1)->geometry();
+  const QPoint rowCorner = rows.List().RowAt(1)->mapToGlobal(QPoint(0, 0));
+  if (!SaveScreen(QString("%1/row-menu.png").arg(argv[1]),
+                  QRect(rowCorner.x() + rowArea.width() - 420, rowCorner.y() - 20, 440, 200)))
+    return 1;
+  if (QWidget* open = QApplication::activeWindow(); open && open != &window) open->close();
   window.hide();
 
   Desktop desktop;
@@ -135,10 +188,17 @@ int main(int argc, char** argv) {
   window.show();
   window.FindControl<QAbstractButton>("video-cut-page")->click();
   window.Cut().Open(movie);
-  QTest::qWait(2300);
+  // A range taken from the playing file, and its cut on its way.
+  QTest::qWait(600);
+  window.FindControl<QAbstractButton>(kal::CutPage::kGetStart)->click();
+  QTest::qWait(1500);
+  window.FindControl<QAbstractButton>(kal::CutPage::kGetEnd)->click();
+  window.FindControl<QAbstractButton>(kal::CutPage::kCutButton)->click();
+  QTest::qWait(250);
   if (!SaveScreen(QString("%1/cut-page-playing.png").arg(argv[1]), window.frameGeometry())) return 1;
   window.Cut().Leave();
   window.hide();
+  QDir(folder).removeRecursively();
 
   desktop.show();
   kal::CCameraWindow::SetInputForTesting("lavfi", "testsrc2=size=640x480:rate=25,realtime");
