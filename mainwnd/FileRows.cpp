@@ -85,7 +85,7 @@ void FileRows::OpenMenu(int tag, QWidget* from) {
   if (from && !from->rect().contains(from->mapFromGlobal(at)))
     at = from->mapToGlobal(QPoint(from->width(), from->height()));
   list_->Select(Row(tag));
-  menu->OpenAt(at);
+  menu->OpenAt(at, from);
 }
 
 }  // namespace kal

@@ -36,9 +36,9 @@ const ui::SkinSpec* ListMenu::Skin() const {
   }
 }
 
-void ListMenu::OpenAt(QPoint at) {
+void ListMenu::OpenAt(QPoint at, QWidget* opener) {
   adjustSize();
-  OpenWithCorner(ui::PlaceRowMenu(at, size(), WorkArea()));
+  OpenWithCorner(ui::PlaceRowMenu(at, size(), WorkArea()), opener);
 }
 
 void ListMenu::OnItem(const QString& name) {

@@ -25,8 +25,9 @@ class ListMenu : public ui::PopupMenu {
 
   ListMenu(QWidget* owner, ui::ListKind kind, int tag);
   const ui::SkinSpec* Skin() const override;
-  // Opens the menu by `at` (global), to its left.
-  void OpenAt(QPoint at);
+  // Opens the menu by `at` (global), to its left; `opener` gets the focus
+  // back when it closes.
+  void OpenAt(QPoint at, QWidget* opener);
 
  protected:
   QString ClassName() const override { return Skin()->className; }

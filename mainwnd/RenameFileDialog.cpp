@@ -21,7 +21,7 @@ void RenameFileDialog::InitWindow() {
 
 int RenameFileDialog::ShowModal() {
   if (!TryCreate()) return 0;
-  return exec();
+  return RunModal();
 }
 
 void RenameFileDialog::Confirm() {

@@ -95,14 +95,16 @@ class Program {
   }
   // Types `path` into the open-file dialog titled `title` and takes it.
   void ChooseFile(const std::string& title, const std::string& path) {
-    std::this_thread::sleep_for(1500ms);
+    const std::string shown = "xdotool search --onlyvisible --name '" + title + "'";
+    for (int i = 0; i < 100 && Shell(shown).empty(); ++i) std::this_thread::sleep_for(100ms);
+    std::this_thread::sleep_for(1500ms);  // its folder view filled and its name edit focused
     Xdo("type --delay 10 '" + path + "'");
     // The first Return may only take the completer's offer.
     std::this_thread::sleep_for(300ms);
     for (int i = 0; i < 3; ++i) {
       Xdo("key Return");
       std::this_thread::sleep_for(500ms);
-      if (Shell("xdotool search --onlyvisible --name '" + title + "'").empty()) break;
+      if (Shell(shown).empty()) break;
     }
   }
   // "ROLE<tab>TEXT<tab>DESCRIPTION" of the control with the focus.

@@ -84,7 +84,7 @@ TEST_F(HotkeysTest, PlayPauseThreeTimesAndStopRecordOnlyTheRunningTime) {
   std::string rows;
   for (int i = 0; i < 30 && rows.find(duration) == std::string::npos; ++i) {
     std::this_thread::sleep_for(100ms);
-    rows = kaltest::Output(kaltest::kA11y + " names 'list item'");
+    rows = kaltest::Output(kaltest::kA11y + " names label");
   }
   EXPECT_NE(rows.find(files[0].filename().string()), std::string::npos) << rows;
   EXPECT_NE(rows.find(duration), std::string::npos) << rows;

@@ -29,7 +29,7 @@ void NoticeBox::OnKey(QKeyEvent* e) {
 
 int NoticeBox::ShowModal() {
   if (!TryCreate()) return 0;
-  return exec();
+  return RunModal();
 }
 
 }  // namespace kal::ui

@@ -25,8 +25,8 @@ QRect PopupMenu::WorkArea() {
   return screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
 }
 
-void PopupMenu::OpenWithCorner(QPoint corner) {
-  opener_ = QApplication::focusWidget();
+void PopupMenu::OpenWithCorner(QPoint corner, QWidget* opener) {
+  opener_ = opener ? opener : QApplication::focusWidget();
   move(corner);
   show();
   raise();

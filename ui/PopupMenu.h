@@ -21,8 +21,8 @@ class PopupMenu : public WindowImplBase {
  public:
   explicit PopupMenu(QWidget* owner = nullptr);
   // Shows the menu with its top-left corner at `corner` and gives its first
-  // item the focus.
-  void OpenWithCorner(QPoint corner);
+  // item the focus; `opener` (else the control with the focus) gets it back.
+  void OpenWithCorner(QPoint corner, QWidget* opener = nullptr);
   // The primary screen's work area.
   static QRect WorkArea();
 

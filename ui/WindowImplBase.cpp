@@ -242,6 +242,13 @@ void WindowImplBase::keyPressEvent(QKeyEvent* e) {
   }
 }
 
+int WindowImplBase::RunModal() {
+  QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  const int result = exec();
+  if (owner && owner->isVisible()) owner->activateWindow();
+  return result;
+}
+
 void WindowImplBase::SetTimer(int id, int milliseconds, bool singleShot) {
   QTimer*& t = timers_[id];
   if (!t) {

@@ -133,6 +133,10 @@ class WindowImplBase : public QDialog {
   // Takes `role` in the registry until the window is destroyed.
   void TakeRole(WindowRole role);
 
+  // Runs the window as a modal dialog; its owner's window is active again
+  // afterwards (without a window manager nothing else makes it so, and the
+  // keyboard would reach nothing).
+  int RunModal();
   void SetTimer(int id, int milliseconds, bool singleShot = false);
   void KillTimer(int id);
   bool TimerActive(int id) const;
