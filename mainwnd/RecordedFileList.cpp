@@ -80,9 +80,10 @@ void RecordedFileList::Init() {
   std::vector<std::pair<int, std::string>> shown;
   for (const auto& f : files) shown.emplace_back(rows_.Add(f, FileRows::kNotProbed), f);
   probe_ = std::thread([this, shown = std::move(shown)] {
-    for (const auto& [tag, f] : shown) {
+    for (const auto& row : shown) {
       if (stop_) return;
-      const double seconds = ProbeDurationSeconds(f);
+      const int tag = row.first;
+      const double seconds = ProbeDurationSeconds(row.second);
       QMetaObject::invokeMethod(&replies_, [this, tag, seconds] { rows_.ShowDuration(tag, seconds); },
                                 Qt::QueuedConnection);
     }
