@@ -13,7 +13,7 @@ inline bool MakeClip(const std::string& path, double seconds,
                      const std::string& picture = "testsrc=size=320x240:rate=25") {
   const std::string length = std::to_string(seconds);
   return Run("ffmpeg -v error -y -f lavfi -i '" + picture + "' -f lavfi -i sine=frequency=440 -t " +
-             length + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac '" + path + "'");
+             length + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac " + ShellQuote(path));
 }
 
 // Pictures of noise, which no encoder makes small: a large output.

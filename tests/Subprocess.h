@@ -95,6 +95,13 @@ class Subprocess {
 };
 
 // Runs a shell command to its end; true on exit status 0.
+// `text` as one word for the shell, whatever it holds.
+inline std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 inline bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
 
 // What a shell command prints on its standard output.

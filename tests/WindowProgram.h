@@ -94,6 +94,8 @@ class Program {
     std::this_thread::sleep_for(300ms);
   }
   // Types `path` into the open-file dialog titled `title` and takes it.
+  // xdotool may drop characters outside ASCII on a loaded machine: keep
+  // them out of `path`.
   void ChooseFile(const std::string& title, const std::string& path) {
     const std::string shown = "xdotool search --onlyvisible --name '" + title + "'";
     for (int i = 0; i < 100 && Shell(shown).empty(); ++i) std::this_thread::sleep_for(100ms);
@@ -106,6 +108,21 @@ class Program {
       std::this_thread::sleep_for(500ms);
       if (Shell(shown).empty()) break;
     }
+  }
+  // Whether a control of `role` reads `text`, waiting up to 10 s for it to
+  // appear; with `gone`, whether it still does after waiting as long for it
+  // to go.
+  bool Shows(const std::string& role, const std::string& text, bool gone = false) {
+    if (!gone) {
+      int x, y, w, h;
+      return Find(role, text, x, y, w, h);
+    }
+    for (int i = 0; i < 50; ++i) {
+      const std::string names = "\n" + Names(role);
+      if (names.find("\n" + text + "\n") == std::string::npos) return false;
+      std::this_thread::sleep_for(200ms);
+    }
+    return true;
   }
   // "ROLE<tab>TEXT<tab>DESCRIPTION" of the control with the focus.
   std::string Focus() { return Shell(kA11y + " focus"); }

@@ -37,10 +37,13 @@ class ToolJobsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     clips_ = new kaltest::TempDir;
-    ASSERT_TRUE(kaltest::MakeClip(*clips_ / "good.mp4", 4, "testsrc=size=640x480:rate=25"));
-    ASSERT_TRUE(kaltest::MakeClip(*clips_ / "noise.mp4", 30, kaltest::kNoise));
-    std::string damaged = kaltest::ReadFile(*clips_ / "good.mp4");
-    kaltest::WriteFile(*clips_ / "damaged.mp4", "not a video" + damaged.substr(damaged.size() / 2));
+    // No shell stands between the page and ffmpeg: any name works.
+    folder_ = *clips_ / "录制 'a' \"b\" $HOME";
+    fs::create_directory(folder_);
+    ASSERT_TRUE(kaltest::MakeClip(folder_ + "/good.mp4", 4, "testsrc=size=640x480:rate=25"));
+    ASSERT_TRUE(kaltest::MakeClip(folder_ + "/noise.mp4", 30, kaltest::kNoise));
+    std::string damaged = kaltest::ReadFile(folder_ + "/good.mp4");
+    kaltest::WriteFile(folder_ + "/damaged.mp4", "not a video" + damaged.substr(damaged.size() / 2));
   }
   static void TearDownTestSuite() { delete clips_; }
   void SetUp() override {
@@ -70,6 +73,7 @@ class ToolJobsTest : public ::testing::Test {
     return l ? l->text().toStdString() : "<none>";
   }
   static inline kaltest::TempDir* clips_ = nullptr;
+  static inline std::string folder_;
   kaltest::TempDir out;
   std::unique_ptr<kal::CMainWnd> w;
 };
@@ -77,10 +81,10 @@ class ToolJobsTest : public ::testing::Test {
 TEST_F(ToolJobsTest, JobsRunSideBySideAndEachRowTellsItsOwnEnd) {
   ConvertPage& convert = w->Convert();
   CompressPage& compress = w->Compress();
-  const int first = convert.AddFile(*clips_ / "good.mp4");
-  const int second = convert.AddFile(*clips_ / "good.mp4");  // the same file twice: two outputs
-  const int damaged = convert.AddFile(*clips_ / "damaged.mp4");
-  const int squeezed = compress.AddFile(*clips_ / "good.mp4");
+  const int first = convert.AddFile(folder_ + "/good.mp4");
+  const int second = convert.AddFile(folder_ + "/good.mp4");  // the same file twice: two outputs
+  const int damaged = convert.AddFile(folder_ + "/damaged.mp4");
+  const int squeezed = compress.AddFile(folder_ + "/good.mp4");
   w->FindControl<QAbstractButton>(CompressPage::kDeep)->click();
   w->FindControl<QAbstractButton>(CompressPage::kFlv)->click();  // tells its output apart
 
@@ -126,7 +130,7 @@ TEST_F(ToolJobsTest, JobsRunSideBySideAndEachRowTellsItsOwnEnd) {
   }
   EXPECT_EQ(converted.size(), 2u);
   ASSERT_FALSE(squeezedName.empty());
-  const auto source = fs::file_size(*clips_ / "good.mp4"), written = fs::file_size(out / squeezedName);
+  const auto source = fs::file_size(folder_ + "/good.mp4"), written = fs::file_size(out / squeezedName);
   EXPECT_EQ(Label(compress, squeezed, CompressPage::kNewSize), kal::SizeText(written));
   EXPECT_LT(written, source);
   EXPECT_EQ(Label(compress, squeezed, CompressPage::kSaving),
@@ -140,7 +144,7 @@ TEST_F(ToolJobsTest, WithoutFfmpegOrRoomARowFailsAndLeavesNoFile) {
     const std::string path = std::getenv("PATH");
     kaltest::TempDir empty;
     ::setenv("PATH", empty.path().c_str(), 1);
-    const int tag = convert.AddFile(*clips_ / "good.mp4");
+    const int tag = convert.AddFile(folder_ + "/good.mp4");
     Button(convert, tag, ConvertPage::kJob)->click();
     ::setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(Label(convert, tag, "progress-label"), "失败");
@@ -151,7 +155,7 @@ TEST_F(ToolJobsTest, WithoutFfmpegOrRoomARowFailsAndLeavesNoFile) {
   kaltest::SmallDisk disk(out / "small", 2);
   if (!disk.Mounted()) GTEST_SKIP() << "mounting a small filesystem needs root";
   kal::cfg::Write(kal::cfg::kOutputDir, disk.path());
-  const int tag = convert.AddFile(*clips_ / "noise.mp4");
+  const int tag = convert.AddFile(folder_ + "/noise.mp4");
   Button(convert, tag, ConvertPage::kJob)->click();
   ASSERT_TRUE(WaitFor([&] { return convert.RunningJobs() == 0; }, 120));
   QApplication::processEvents();
@@ -162,7 +166,7 @@ TEST_F(ToolJobsTest, WithoutFfmpegOrRoomARowFailsAndLeavesNoFile) {
 
 TEST_F(ToolJobsTest, ClosingTheWindowDuringAJobEndsFfmpegAndLeavesNothing) {
   ConvertPage& convert = w->Convert();
-  const int tag = convert.AddFile(*clips_ / "noise.mp4");
+  const int tag = convert.AddFile(folder_ + "/noise.mp4");
   Button(convert, tag, ConvertPage::kJob)->click();
   ASSERT_TRUE(WaitFor([&] { return Label(convert, tag, "progress-label") != "0%"; }, 30));
   // "[f]" keeps the shell running pgrep from matching itself.
