@@ -1,5 +1,7 @@
 #include "platform/PulseCapture.h"
 
+#include <algorithm>
+
 #include <pulse/pulseaudio.h>
 
 #include "platform/PulseLoop.h"
@@ -103,6 +105,12 @@ std::size_t PulseCapture::NextPacketSize() {
   bytes_ = bytes;
   peeked_ = true;
   return bytes_;
+}
+
+std::size_t PulseCapture::Readable() const {
+  if (!stream_) return 0;
+  const std::size_t ready = pa_stream_readable_size(stream_);
+  return ready == static_cast<std::size_t>(-1) ? bytes_ : std::max(ready, bytes_);
 }
 
 void PulseCapture::Release() {

@@ -35,6 +35,9 @@ class PulseCapture {
   // dispatches the server's events without blocking. A lost connection
   // gives 0 and Failed() true.
   std::size_t NextPacketSize();
+  // Bytes the server holds ready to be read, the announced fragment
+  // included. Call after NextPacketSize.
+  std::size_t Readable() const;
   // The fragment NextPacketSize announced; valid until Release().
   const void* Data() const { return data_; }
   void Release();

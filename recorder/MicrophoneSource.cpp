@@ -310,12 +310,28 @@ void MicrophoneSource::Body() {
       std::this_thread::sleep_for(kMicPoll);
       continue;
     }
-    const int frames = static_cast<int>(bytes / m.capture->BlockAlign());
-    const auto fragmentStart = now - std::chrono::microseconds(static_cast<std::int64_t>(frames) *
-                                                               1000000 / m.capture->Rate());
+    const int align = m.capture->BlockAlign(), rate = m.capture->Rate();
+    int frames = static_cast<int>(bytes / align);
+    // Everything the server holds ready, this fragment first, was captured
+    // before now one sample after another: sound that comes in a burst
+    // after a stall came late, it was not lost.
+    const auto ready = static_cast<std::int64_t>(std::max(bytes, m.capture->Readable()) / align);
+    const auto fragmentStart = now - std::chrono::microseconds(ready * 1000000 / rate);
     const std::int64_t missing = timeline.Missing(fragmentStart);
     if (missing > kMicJitterSamples) WriteSilence(timeline, missing);
-    const int made = TakeFragment(m, m.capture->Data(), frames);
+    // Sound so late that silence already stands in for it is dropped, so
+    // what follows keeps its place against the picture.
+    const std::int64_t ahead = timeline.Ahead(fragmentStart);
+    int skip = 0;
+    if (ahead > kMicJitterSamples)
+      skip = static_cast<int>(std::min<std::int64_t>(frames, ahead * rate / kTargetRate));
+    if (skip == frames) {
+      m.capture->Release();
+      continue;
+    }
+    const auto* data = static_cast<const std::uint8_t*>(m.capture->Data()) + skip * align;
+    frames -= skip;
+    const int made = TakeFragment(m, data, frames);
     m.capture->Release();
     if (made < 0) {
       // Nothing more of it could be used; the recording goes on without it.

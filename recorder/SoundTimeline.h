@@ -34,6 +34,14 @@ class SoundTimeline {
     const std::int64_t due = anchorWritten_ + micros * rate_ / 1000000;
     return std::max<std::int64_t>(0, due - written_);
   }
+  // Samples handed over beyond what the time up to `upTo` owes: sound that
+  // came so late that silence already stands in for it.
+  std::int64_t Ahead(Clock::time_point upTo) const {
+    if (!anchored_) return 0;
+    const auto micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(upTo - anchorTime_).count();
+    return std::max<std::int64_t>(0, written_ - (anchorWritten_ + micros * rate_ / 1000000));
+  }
   void Wrote(std::int64_t samples) { written_ += samples; }
 
  private:

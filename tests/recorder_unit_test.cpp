@@ -366,6 +366,8 @@ TEST(SoundTimelineTest, LateSoundIsOwedAndPausesAreNot) {
   EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(1500)), 0);
   t.Wrote(44100);  // the sound caught up beyond the clock
   EXPECT_EQ(t.Missing(start + std::chrono::seconds(2)), 0);
+  EXPECT_EQ(t.Ahead(start + std::chrono::seconds(2)), 22050) << "silence stood in for half a second";
+  EXPECT_EQ(t.Ahead(start + std::chrono::seconds(3)), 0);
   t.Reset();  // paused for ten seconds: nothing is owed for them
   t.Anchor(start + std::chrono::seconds(12));
   EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(12100)), 4410);
