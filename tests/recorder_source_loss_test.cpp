@@ -225,7 +225,9 @@ TEST_F(SoundTest, ALostCameraKeepsTheRecordingWithItsLastPictureAndSound) {
   player.Stop();
   kal::cfg::Write(kal::cfg::kVideoSource, 0);
 
-  EXPECT_LT(encoderCpu, 0.05) << "share of a core the encoder used after the camera ended";
+  // Encoding the repeated picture costs a few hundredths of a core (more
+  // under the sanitizers); an encoder spinning on missing pictures takes all of one.
+  EXPECT_LT(encoderCpu, 0.2) << "share of a core the encoder used after the camera ended";
   EXPECT_EQ(owner.Events(), std::vector<std::string>{"camera"});
   EXPECT_EQ(recorder.Notices().size(), 1u);
   EXPECT_TRUE(recorder.Failure().empty()) << recorder.Failure();
