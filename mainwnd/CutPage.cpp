@@ -124,7 +124,7 @@ bool CutPage::Notify(const ui::TNotifyUI& msg) {
 
 void CutPage::Load() {
   const QString chosen = QFileDialog::getOpenFileName(
-      host_.Window(), "添加视频", {}, "视频格式(*.mp4 *.flv *.wmv *.avi *.mov *.mkv *.3gp)", nullptr,
+      host_.Window(), "添加视频", {}, kVideoFileFilter, nullptr,
       QFileDialog::DontUseNativeDialog);
   if (!chosen.isEmpty()) Open(chosen.toStdString());
 }

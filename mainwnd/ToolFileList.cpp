@@ -35,9 +35,7 @@ int ToolFileList::AddFile(const std::string& path) {
 
 void ToolFileList::ChooseFile() {
   const QString chosen = QFileDialog::getOpenFileName(
-      host_.Window(), "添加文件", {},
-      "视频格式(*.mp4 *.flv *.wmv *.avi *.mov *.mkv *.3gp *.MP4 *.FLV *.WMV *.AVI *.MOV *.MKV *.3GP)",
-      nullptr, QFileDialog::DontUseNativeDialog);
+      host_.Window(), "添加文件", {}, kVideoFileFilter, nullptr, QFileDialog::DontUseNativeDialog);
   if (!chosen.isEmpty()) AddFile(chosen.toStdString());
 }
 

@@ -20,6 +20,11 @@ class ToolPage : public Controller {
   ui::ControlList controls_;
 };
 
+// The open-file dialog's filter for the videos the pages take, in either
+// case of their extensions.
+inline constexpr const char* kVideoFileFilter =
+    "视频格式(*.mp4 *.flv *.wmv *.avi *.mov *.mkv *.3gp *.MP4 *.FLV *.WMV *.AVI *.MOV *.MKV *.3GP)";
+
 // The three pages' controls.
 extern const ui::ControlList kCutPageControls;
 extern const ui::ControlList kConvertPageControls;
