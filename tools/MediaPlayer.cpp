@@ -23,6 +23,9 @@ constexpr double kSoundStartWait = 3.0;
 constexpr double kWaitForSound = 0.01;
 // Pictures skipped after a seek in one pass, so a stop is never kept waiting.
 constexpr int kMostSkipped = 50;
+// Late pictures dropped in a row before one is drawn anyway, so a machine
+// too slow for the file still sees the picture move.
+constexpr int kMostDropped = 10;
 
 }  // namespace
 
@@ -193,6 +196,17 @@ double MediaPlayer::DrawPicture(ui::SdlCanvas& canvas) {
     f = pictures_->Next();
   }
   if (!f) return -1;
+  // A picture over by more than its own length is not drawn: pictures that
+  // fell behind the sound (a slow start, a busy machine) catch up at once
+  // instead of at the speed of drawing. The first picture always shows.
+  for (int dropped = 0; dropped < kMostDropped && f->best_effort_timestamp != AV_NOPTS_VALUE; ++dropped) {
+    const double late = MasterClock() - f->best_effort_timestamp * av_q2d(pictures_->TimeBase());
+    const double length = frameDuration_ > 0 ? frameDuration_ : kDefaultFrameDuration;
+    if (std::isnan(lastPts_) || !(late > 2 * length)) break;
+    lastPts_ = f->best_effort_timestamp * av_q2d(pictures_->TimeBase());
+    videoClock_.Set(lastPts_, now);
+    if (!(f = pictures_->Next())) return -1;
+  }
   double pts = NAN;
   if (f->best_effort_timestamp != AV_NOPTS_VALUE)
     pts = f->best_effort_timestamp * av_q2d(pictures_->TimeBase());

@@ -104,10 +104,13 @@ void PlayerAudio::Fill(Uint8* out, int len) {
     bufferIndex_ += chunk;
   }
   // What leaves the device now was decoded this long before the end of the
-  // last frame: the device's two buffers and what is left of ours. Only
-  // sound moves the clock; over silence it runs on by itself.
+  // last frame: what is left of ours, and what the server holds. SDL asks
+  // the server for one callback of buffer and the server's sink keeps about
+  // half as much again (on PulseAudio: two callbacks made the sound lead its
+  // pictures by 20-40 ms, one made it lag by 25-35 ms). Only sound moves the
+  // clock; over silence it runs on by itself.
   if (played && !std::isnan(audioClock_)) {
-    const int waiting = 2 * static_cast<int>(granted_.size) + (silence_ ? 0 : bufferSize_ - bufferIndex_);
+    const int waiting = 3 * static_cast<int>(granted_.size) / 2 + (silence_ ? 0 : bufferSize_ - bufferIndex_);
     clock_.Set(audioClock_ - static_cast<double>(waiting) / byteRate_, now);
   }
 }
