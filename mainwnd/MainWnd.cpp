@@ -11,7 +11,7 @@
 namespace kal {
 
 CMainWnd::CMainWnd()
-    : controllers_{&bar_, &page_, &region_, &recording_, &files_, &tray_, &cut_, &convert_, &compress_} {
+    : controllers_{&bar_, &page_, &region_, &recording_, &files_, &tray_, &cut_, &convert_, &compress_, &brush_} {
   for (const Controller* c : controllers_) controls_.push_back(c->Controls());
   skin_ = {"CMainWnd", "MainWindow.xml", controls_};
   setWindowFlags(Qt::Window);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mainwnd/BrushControl.h"
 #include "mainwnd/CompressPage.h"
 #include "mainwnd/Controller.h"
 #include "mainwnd/ConvertPage.h"
@@ -71,6 +72,7 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
   PageBar bar_{*this, {&cut_, &convert_, &compress_}};
   RegionControl region_{*this};
   RecordingControl recording_{*this, page_, files_, tray_, region_};
+  BrushControl brush_;
   std::vector<Controller*> controllers_;
   std::vector<ui::ControlList> controls_;
   ui::SkinSpec skin_{};

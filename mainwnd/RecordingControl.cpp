@@ -23,7 +23,7 @@ namespace kal {
 namespace {
 
 using C = RecordingControl;
-constexpr const char* kControls[] = {C::kStart, C::kPause, C::kStop, C::kTime, C::kSound, C::kBrush};
+constexpr const char* kControls[] = {C::kStart, C::kPause, C::kStop, C::kTime, C::kSound};
 // How often the window looks whether a stopped recording's file is done.
 constexpr int kFinishedPollMs = 100;
 constexpr auto kExitFinishWait = std::chrono::seconds(60);

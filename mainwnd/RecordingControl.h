@@ -34,7 +34,6 @@ class RecordingControl : public Controller {
   static constexpr const char* kStop = ui::kRecordStopButton;
   static constexpr const char* kTime = "recordTimeText";
   static constexpr const char* kSound = "recordSoundText";
-  static constexpr const char* kBrush = "brushBtn";
 
   RecordingControl(MainHost& host, const RecordPage& page, RecordedFileList& files,
                    TrayAndHotkeys& tray, RegionControl& region);

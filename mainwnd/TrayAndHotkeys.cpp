@@ -134,7 +134,7 @@ void TrayAndHotkeys::OnHotkey(int id) {
       ui::OpenOnDesktop(GetUserDataFolder(kLogFolder), "日志文件夹");
       break;
     case kHotkeyScreenBrush:
-      LOG(INFO) << "screen brush hotkey: drawing on the screen comes with the annotation canvas";
+      ui::PostTo(ui::WindowRole::kMain, WMU_BRUSH_TOGGLE);
       break;
     default:  // the screenshot key is taken but does nothing
       break;

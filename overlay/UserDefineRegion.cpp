@@ -90,7 +90,7 @@ void CUserDefineRegion::Shade(QPainter& p, const QRect& keep) const {
   p.fillRect(QRect(QPoint(kr, kt), QPoint(right - 1, kb - 1)), shade);
 }
 
-void CUserDefineRegion::OnPaint(QPainter& p) {
+void CUserDefineRegion::OnPaint(QPainter& p, const QRegion&) {
   // Drawn in device pixels of the root window.
   const qreal ratio = screen_.width() / qreal(std::max(1, width()));
   p.scale(1 / ratio, 1 / ratio);

@@ -13,7 +13,7 @@
 
 #include <vector>
 
-#include "overlay/DevicePixels.h"
+#include "ui/DevicePixels.h"
 #include "overlay/RectTracker.h"
 #include "platform/X11WindowList.h"
 #include "ui/WindowImplBase.h"
@@ -39,7 +39,7 @@ class CUserDefineRegion : public ui::WindowImplBase {
 
  protected:
   QString ClassName() const override { return "CUserDefineRegion"; }
-  void OnPaint(QPainter& painter) override;
+  void OnPaint(QPainter& painter, const QRegion& damaged) override;
   void OnMouse(QMouseEvent* e) override;
   void OnKey(QKeyEvent* e) override;
 

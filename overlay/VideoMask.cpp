@@ -88,7 +88,7 @@ void CVideoMask::ApplyShape() {
 }
 
 // The window is all red; its shape leaves only the bars.
-void CVideoMask::OnPaint(QPainter& painter) { painter.fillRect(rect(), QColor(255, 0, 0)); }
+void CVideoMask::OnPaint(QPainter& painter, const QRegion&) { painter.fillRect(rect(), QColor(255, 0, 0)); }
 
 void CVideoMask::OnMouse(QMouseEvent* e) {
   e->accept();

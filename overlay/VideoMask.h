@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-#include "overlay/DevicePixels.h"
+#include "ui/DevicePixels.h"
 #include "overlay/FrameGeometry.h"
 #include "ui/WindowImplBase.h"
 
@@ -50,7 +50,7 @@ class CVideoMask : public ui::WindowImplBase {
  protected:
   QString ClassName() const override { return "CVideoMask"; }
   void HandleCustomMessage(ui::Message& msg, bool& handled) override;
-  void OnPaint(QPainter& painter) override;
+  void OnPaint(QPainter& painter, const QRegion& damaged) override;
   void OnMouse(QMouseEvent* e) override;
 
  private:

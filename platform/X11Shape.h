@@ -21,4 +21,15 @@ struct ShapeRect {
 // when the server has no SHAPE extension.
 bool ShapeWindow(_XDisplay* display, unsigned long window, const std::vector<ShapeRect>& rects);
 
+// Changes one part of a shaped window: the bounding and input shapes lose
+// `cleared`, then gain `shown` (rectangles inside it, as a canvas redrawn
+// in that part shows them). False without the SHAPE extension.
+bool ReshapeWindowPart(_XDisplay* display, unsigned long window, const ShapeRect& cleared,
+                       const std::vector<ShapeRect>& shown);
+
+// Whether a compositing manager runs on the display's default screen (it
+// owns the selection _NET_WM_CM_S<screen>): only then are windows with
+// per-pixel alpha shown translucent.
+bool CompositorRunning(_XDisplay* display);
+
 }  // namespace platform

@@ -16,7 +16,7 @@ PACKAGES=(
   libpulse-dev
   libgtest-dev libgmock-dev googletest
   xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool pulseaudio pulseaudio-utils imagemagick x11-utils time
-  dbus-x11 at-spi2-core python3-pyatspi openbox trayer xterm xdg-utils
+  dbus-x11 at-spi2-core python3-pyatspi openbox trayer xterm xdg-utils xcompmgr
   fonts-wqy-microhei fonts-arphic-uming espeak-ng
   clang libclang-rt-14-dev llvm
 )

@@ -46,6 +46,10 @@ inline constexpr unsigned WMU_FRAME_CHANGED = kWmUser + 700;
 // Annotation palette -> canvas.
 inline constexpr unsigned WMU_BRUSH_UNDO = kWmUser + 801;
 inline constexpr unsigned WMU_BRUSH_REDO = kWmUser + 802;
+// To the main window: the screen-brush key (open the canvas, or close the
+// one that is open), and the canvas has closed (free it).
+inline constexpr unsigned WMU_BRUSH_TOGGLE = kWmUser + 803;
+inline constexpr unsigned WMU_BRUSH_CLOSED = kWmUser + 804;
 
 // From the recording: to the main window, which passes the seconds on to the
 // toolbar and the pause box. wParam is the engine's session number for the

@@ -8,7 +8,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QWheelEvent>
+#include <QWindow>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTextEdit>
@@ -204,7 +208,46 @@ bool WindowImplBase::event(QEvent* e) {
 void WindowImplBase::paintEvent(QPaintEvent* e) {
   QDialog::paintEvent(e);
   QPainter painter(this);
-  OnPaint(painter);
+  Guarded("OnPaint", [&] { OnPaint(painter, e->region()); });
+}
+
+void WindowImplBase::wheelEvent(QWheelEvent* e) {
+  e->ignore();
+  Guarded("OnWheel", [&] { OnWheel(e); });
+  if (!e->isAccepted()) QDialog::wheelEvent(e);
+}
+
+void WindowImplBase::keyReleaseEvent(QKeyEvent* e) {
+  e->ignore();
+  Guarded("OnKeyRelease", [&] { OnKeyRelease(e); });
+  if (!e->isAccepted()) QDialog::keyReleaseEvent(e);
+}
+
+void WindowImplBase::resizeEvent(QResizeEvent* e) {
+  QDialog::resizeEvent(e);
+  Guarded("OnResize", [&] { OnResize(); });
+}
+
+void WindowImplBase::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  // The screen is known once the window has its native window.
+  if (QWindow* w = windowHandle(); w && !watched_) {
+    connect(w, &QWindow::screenChanged, this, [this](QScreen* screen) {
+      WatchScreen(screen);
+      Guarded("OnScreenChanged", [&] { OnScreenChanged(); });
+    });
+    WatchScreen(w->screen());
+  }
+}
+
+void WindowImplBase::WatchScreen(QScreen* screen) {
+  if (watched_) disconnect(watched_, nullptr, this, nullptr);
+  watched_ = screen;
+  if (!screen) return;
+  const auto changed = [this] { Guarded("OnScreenChanged", [&] { OnScreenChanged(); }); };
+  connect(screen, &QScreen::geometryChanged, this, changed);
+  connect(screen, &QScreen::logicalDotsPerInchChanged, this, changed);
+  connect(screen, &QObject::destroyed, this, [this] { watched_ = nullptr; });
 }
 
 bool WindowImplBase::Mouse(QMouseEvent* e) {

@@ -39,6 +39,9 @@ class QTimer;
 class QPainter;
 class QMouseEvent;
 class QKeyEvent;
+class QRegion;
+class QWheelEvent;
+class QScreen;
 
 namespace kal::ui {
 
@@ -120,12 +123,20 @@ class WindowImplBase : public QDialog {
   // `handled` is false on entry; messages left unhandled are ignored.
   virtual void HandleCustomMessage(Message& msg, bool& handled) {}
   virtual void OnTimer(int id) {}
-  // Self-painted windows.
-  virtual void OnPaint(QPainter& painter) {}
+  // Self-painted windows. `damaged` is what must be painted again (in the
+  // window's logical coordinates); painting outside it is wasted.
+  virtual void OnPaint(QPainter& painter, const QRegion& damaged) {}
   // Press, move, release and double click; an event left unaccepted goes on
   // to the dialog's own handling.
   virtual void OnMouse(QMouseEvent* e) {}
+  virtual void OnWheel(QWheelEvent* e) {}
+  // Key presses (OnKey) and releases.
   virtual void OnKey(QKeyEvent* e) {}
+  virtual void OnKeyRelease(QKeyEvent* e) {}
+  // The window's size changed, or it moved to another screen (or that
+  // screen's size or scale changed).
+  virtual void OnResize() {}
+  virtual void OnScreenChanged() {}
 
   // Makes this a frameless top-level window of its own (no parent's
   // decorations, no task-bar entry). Call before the window is shown.
@@ -148,6 +159,10 @@ class WindowImplBase : public QDialog {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   void LoadSkin(const SkinSpec& skin);
@@ -158,7 +173,9 @@ class WindowImplBase : public QDialog {
   template <typename F>
   void Guarded(const char* step, F handler);
   void Failed(const char* step, const char* what) const;
+  void WatchScreen(QScreen* screen);
   std::map<int, QTimer*> timers_;
+  QScreen* watched_ = nullptr;
 };
 
 // The controls of `skin` missing from `root`, as "Class: name" lines; empty

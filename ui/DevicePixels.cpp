@@ -1,4 +1,4 @@
-#include "overlay/DevicePixels.h"
+#include "ui/DevicePixels.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
