@@ -71,6 +71,7 @@ void CScreenMask::Open() {
   if (ui::WindowImplBase* box = ui::WindowWithRole(ui::WindowRole::kPauseBox); box && box->isVisible())
     box->raise();
   if (!composited_) {
+    WatchOwnWindows();
     Grab();
     SetTimer(kTimerGrab, kGrabCheckMs);
   }
@@ -97,6 +98,22 @@ bool CScreenMask::OverOwnWindow(QPoint logical) const {
   return false;
 }
 
+// Leaving one of them takes the grab again at once, before the next click.
+bool CScreenMask::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::Leave && !composited_) Grab();
+  return WindowImplBase::eventFilter(watched, e);
+}
+
+void CScreenMask::WatchOwnWindows() {
+  QWidget* windows[] = {palette_.get(), textBox_.get(), ui::WindowWithRole(ui::WindowRole::kPauseBox),
+                        ui::WindowWithRole(ui::WindowRole::kRecordToolbar)};
+  for (QWidget* w : windows) {
+    if (!w) continue;
+    w->removeEventFilter(this);
+    w->installEventFilter(this);
+  }
+}
+
 void CScreenMask::Grab() {
   if (!isVisible() || drawing_ || QGuiApplication::mouseButtons() != Qt::NoButton) return;
   if (OverOwnWindow(QCursor::pos())) {
@@ -109,7 +126,9 @@ void CScreenMask::Grab() {
 }
 
 void CScreenMask::OnTimer(int id) {
-  if (id == kTimerGrab) Grab();
+  if (id != kTimerGrab) return;
+  WatchOwnWindows();  // the pause box may have come since
+  Grab();
 }
 
 void CScreenMask::SetTool(int tool) {
@@ -200,7 +219,10 @@ void CScreenMask::OnMouse(QMouseEvent* e) {
   switch (e->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-      if (e->button() == Qt::LeftButton && !drawing_) Press(at, e->globalPosition().toPoint());
+      // A click meant for the palette that came before the grab was let go
+      // draws nothing; the next one reaches the palette.
+      if (!composited_ && OverOwnWindow(e->globalPosition().toPoint())) grab_.Release();
+      else if (e->button() == Qt::LeftButton && !drawing_) Press(at, e->globalPosition().toPoint());
       break;
     case QEvent::MouseMove:
       if (e->buttons() & Qt::LeftButton) MoveTo(at);
@@ -222,6 +244,7 @@ void CScreenMask::OpenTextBox(QPoint logical) {
   }
   textBox_->OnEscape([this] { CommitText(); });
   textBox_->Start(colour_, logical + QPoint(4, 4));
+  WatchOwnWindows();
 }
 
 void CScreenMask::CommitText() {

@@ -59,6 +59,7 @@ class CScreenMask : public ui::WindowImplBase {
   void OnKey(QKeyEvent* e) override;
   void OnScreenChanged() override;
   void OnTimer(int id) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   void Cover();
@@ -74,6 +75,7 @@ class CScreenMask : public ui::WindowImplBase {
   void Show(const QRect& part);
   void Grab();
   bool OverOwnWindow(QPoint logical) const;
+  void WatchOwnWindows();
   qreal Ratio() const;
 
   DevicePixels pixels_;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -127,6 +128,23 @@ class Program {
   // "ROLE<tab>TEXT<tab>DESCRIPTION" of the control with the focus.
   std::string Focus() { return Shell(kA11y + " focus"); }
   std::string Names(const std::string& role) { return Shell(kA11y + " names '" + role + "'"); }
+  // The centre of every control of `role` in the window titled `window`, by
+  // its text, in the screen's pixels (one look at the bus for them all).
+  std::map<std::string, std::pair<int, int>> Centres(const std::string& role,
+                                                     const std::string& window) {
+    std::map<std::string, std::pair<int, int>> centres;
+    std::istringstream lines(Shell(kA11y + " places '" + role + "' '" + window + "'"));
+    std::string line;
+    while (std::getline(lines, line)) {
+      const size_t tab = line.find('\t');
+      if (tab == std::string::npos) continue;
+      std::istringstream at(line.substr(tab + 1));
+      int x = 0, y = 0, w = 0, h = 0;
+      if (at >> x >> y >> w >> h)
+        centres[line.substr(0, tab)] = {(x + w / 2) * scale_, (y + h / 2) * scale_};
+    }
+    return centres;
+  }
   // Presses `keys` (xdotool's names) one after another.
   void Keys(const std::string& keys) {
     Xdo("key --delay 120 " + keys);

@@ -34,15 +34,50 @@ XTestScreen::~XTestScreen() {
 int XTestScreen::Width() const { return DisplayWidth(dpy_, DefaultScreen(dpy_)); }
 int XTestScreen::Height() const { return DisplayHeight(dpy_, DefaultScreen(dpy_)); }
 
-void XTestScreen::Fill(int x, int y, int w, int h, std::uint32_t rgb) {
-  // The pixel value of the colour in the screen's own format.
+// The pixel value of the colour in the screen's own format.
+unsigned long XTestScreen::PixelOf(std::uint32_t rgb) {
   XColor c{};
   c.red = static_cast<unsigned short>(((rgb >> 16) & 0xFF) * 257);
   c.green = static_cast<unsigned short>(((rgb >> 8) & 0xFF) * 257);
   c.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
   c.flags = DoRed | DoGreen | DoBlue;
   XAllocColor(dpy_, DefaultColormap(dpy_, DefaultScreen(dpy_)), &c);
-  XSetForeground(dpy_, gc_, c.pixel);
+  return c.pixel;
+}
+
+std::vector<std::uint32_t> XTestScreen::Capture(int x, int y, int w, int h) {
+  std::vector<std::uint32_t> out;
+  XImage* image = XGetImage(dpy_, root_, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                            AllPlanes, ZPixmap);
+  if (!image) return out;
+  out.reserve(static_cast<size_t>(w) * h);
+  for (int row = 0; row < h; ++row)
+    for (int col = 0; col < w; ++col)
+      out.push_back(static_cast<std::uint32_t>(XGetPixel(image, col, row)) & 0xFFFFFFu);
+  XDestroyImage(image);
+  return out;
+}
+
+unsigned long XTestScreen::AddWindow(int x, int y, int w, int h, std::uint32_t rgb) {
+  XSetWindowAttributes a{};
+  a.override_redirect = True;
+  a.background_pixel = PixelOf(rgb);
+  const Window win = XCreateWindow(dpy_, root_, x, y, static_cast<unsigned>(w),
+                                   static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
+                                   CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
+  XMapRaised(dpy_, win);
+  Sync();
+  return win;
+}
+
+void XTestScreen::Paint(unsigned long window, std::uint32_t rgb) {
+  XSetWindowBackground(dpy_, window, PixelOf(rgb));
+  XClearWindow(dpy_, window);
+  Sync();
+}
+
+void XTestScreen::Fill(int x, int y, int w, int h, std::uint32_t rgb) {
+  XSetForeground(dpy_, gc_, PixelOf(rgb));
   XFillRectangle(dpy_, root_, gc_, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
   Sync();
 }

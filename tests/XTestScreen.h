@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <thread>
+#include <vector>
 
 namespace kaltest {
 
@@ -29,8 +30,15 @@ class XTestScreen {
   void SetSolidCursor(int size, std::uint32_t rgb);
   void Click(int button);  // through XTest: 1 left, 3 right
   void Sync();
+  // What the server shows in the rectangle, 0xRRGGBB row by row.
+  std::vector<std::uint32_t> Capture(int x, int y, int w, int h);
+  // A plain window of one colour at (x, y), mapped above the windows there
+  // are (a desktop when made first); `Paint` gives it another colour.
+  unsigned long AddWindow(int x, int y, int w, int h, std::uint32_t rgb);
+  void Paint(unsigned long window, std::uint32_t rgb);
 
  private:
+  unsigned long PixelOf(std::uint32_t rgb);
   Display* dpy_ = nullptr;
   Window root_ = 0;
   GC gc_ = nullptr;

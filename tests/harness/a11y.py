@@ -6,6 +6,8 @@ and text, as a screen reader does, and clicks its centre with xdotool.
   a11y.py APP find ROLE TEXT [WINDOW]   print its screen rectangle "x y w h"
   a11y.py APP names ROLE                print the text of every control of ROLE (what
                                         is typed in it for the role "text")
+  a11y.py APP places ROLE [WINDOW]      print "TEXT<tab>x y w h" of every control of ROLE
+                                        (waits up to 10 s for the first)
   a11y.py APP focus                     print "ROLE<tab>TEXT<tab>DESCRIPTION" of the
                                         control with the focus
 
@@ -101,6 +103,16 @@ def main(argv):
         for node in controls(app, role):
             print(node.name if role != "text" else node.queryText().getText(0, -1))
         return 0
+    if verb == "places":
+        window = argv[3] if len(argv) > 3 else None
+        end = time.time() + 10
+        nodes = controls(app, role, window)
+        while not nodes and time.time() < end:
+            time.sleep(0.2)
+            nodes = controls(app, role, window)
+        for node in nodes:
+            print(node.name + "\t" + " ".join(str(v) for v in rect(node)))
+        return 0 if nodes else 1
     if verb == "focus":
         node = focused(app)
         if node is None:
