@@ -1,6 +1,7 @@
 #include "annotate/StrokeTool.h"
 
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 
@@ -45,20 +46,22 @@ void StrokeTool::Paint(QPainter& painter, const GraphShape& shape, const PaintLo
   if (pts.size() < 2) return;
   painter.setPen(PenFor(shape, look));
   painter.setBrush(Qt::NoBrush);
-  // A run ends at a segment that does not reach the clip, so where two runs
-  // meet lies outside it and a translucent stroke is never laid twice there.
+  // The segments that reach the clip, as one path: a translucent stroke that
+  // crosses itself is laid once, as when the whole stroke is drawn. A run
+  // ends at a segment that does not reach the clip, so its cap lies outside.
   const int m = WidthOf(shape) / 2 + 2;
-  size_t start = 0;
-  const auto flush = [&](size_t end) {  // segments start..end-1
-    if (end > start) painter.drawPolyline(&pts[start], static_cast<int>(end - start + 1));
-  };
+  QPainterPath path;
+  bool open = false;
   for (size_t i = 0; i + 1 < pts.size(); ++i) {
     if (!Segment(pts[i], pts[i + 1], m).intersects(clip)) {
-      flush(i);
-      start = i + 1;
+      open = false;
+      continue;
     }
+    if (!open) path.moveTo(pts[i]);
+    path.lineTo(pts[i + 1]);
+    open = true;
   }
-  flush(pts.size() - 1);
+  painter.drawPath(path);
 }
 
 }  // namespace kal::tools

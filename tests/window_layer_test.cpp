@@ -17,6 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include "annotate/DrawingSurface.h"
+#include "annotate/EditWindow.h"
+#include "annotate/ScreenBrushDialog.h"
+#include "annotate/ScreenMask.h"
 #include "mainwnd/ListMenu.h"
 #include "mainwnd/MainTaskMenu.h"
 #include "mainwnd/RenameFileDialog.h"
@@ -59,10 +63,58 @@ TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
   ExpectSkinHasItsControls(kal::ListMenu::kConvertSkin);
   ExpectSkinHasItsControls(kal::ListMenu::kCompressSkin);
   ExpectSkinHasItsControls(kal::RenameFileDialog::kSkin);
+  ExpectSkinHasItsControls(kal::CScreenMask::kSkin);
+  ExpectSkinHasItsControls(kal::ScreenBrushDialog::kSkin);
+  ExpectSkinHasItsControls(kal::CEditWindow::kSkin);
   for (const kal::RowSkin& row : {kal::RecordedFileList::kRowSkin, kal::ConvertPage::kRowSkin,
                                   kal::CompressPage::kRowSkin}) {
     const kal::ui::ControlList lists[] = {row.controls};
     ExpectSkinHasItsControls({"row", row.file, lists});
+  }
+}
+
+// While the user drags, the canvas paints only the part each move changed;
+// the picture must be the one a full redraw gives, translucent marker and
+// all (where two runs of a stroke meet, nothing may be laid twice).
+TEST(CanvasTest, PaintedPartByPartItEqualsOneWholeRedraw) {
+  for (const bool composited : {true, false}) {
+    SCOPED_TRACE(composited ? "composited" : "shaped");
+    const kal::PaintLook look{.translucent = composited, .smooth = composited};
+    std::vector<kal::GraphShape> shapes;
+    for (int i = 0; i < kal::kToolCount; ++i) {
+      kal::GraphShape s;
+      s.type = i;
+      s.p1 = {30 + 60 * i, 40};
+      s.p2 = {70 + 60 * i, 160};
+      s.points = {s.p1, {50 + 60 * i, 90}, s.p2};
+      s.colour = QColor(20 * i, 200 - 20 * i, 90);
+      s.visible = s.done = true;
+      s.number = i + 1;
+      s.text = "第" + QString::number(i) + "行\nline";
+      shapes.push_back(s);
+    }
+    kal::DrawingSurface parts;
+    parts.Reset({640, 360}, look);
+    parts.RedrawAll(shapes);
+    kal::GraphShape live;
+    live.type = kal::kToolMarker;
+    live.p1 = {10, 300};
+    live.colour = QColor(254, 248, 81);
+    const kal::Tool& marker = kal::ToolFor(live.type);
+    // A zigzag back over itself and over every shape.
+    for (int step = 1; step <= 120; ++step) {
+      const QRect before = live.visible ? marker.Bounds(live, look) : QRect();
+      marker.Move(live, {10 + (step * 37) % 620, 20 + (step * 53) % 330});
+      parts.RepaintLive(live, marker.Changed(live, look, before));
+    }
+    kal::DrawingSurface whole;
+    whole.Reset({640, 360}, look);
+    shapes.push_back(live);
+    whole.RedrawAll(shapes);
+    EXPECT_TRUE(parts.Shown() == whole.Shown());
+    // Finished, it lies below what is drawn next, as drawn.
+    parts.Settle(live);
+    EXPECT_TRUE(parts.Shown() == whole.Shown());
   }
 }
 
