@@ -31,6 +31,10 @@ void CEditWindow::InitWindow() {
   edit_->setCursor(Qt::IBeamCursor);
   edit_->viewport()->setCursor(Qt::IBeamCursor);
   edit_->installEventFilter(this);
+  // The box is as small as its text: no minimum from the scroll area.
+  edit_->setMinimumSize(0, 0);
+  edit_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+  setMinimumSize(0, 0);
 }
 
 void CEditWindow::Start(QColor colour, QPoint at) {

@@ -1,8 +1,8 @@
 // Saves a picture of each page of the main window, of the region frame with
 // its toolbar, of the region selection with its magnifier, of the pause box,
 // of the tray menu, of the cut page playing a file, of the tool pages at
-// work, of a recorded file's menu and of the camera preview, for the
-// documentation.
+// work, of a recorded file's menu, of the camera preview and of the
+// annotation canvas with its palette and text box, for the documentation.
 // Usage: kal_screenshots OUTPUT_FOLDER (run under a display).
 
 #include <QAbstractButton>
@@ -14,11 +14,13 @@
 #include <QCursor>
 #include <QDir>
 #include <QTest>
+#include <QTextEdit>
 
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 
+#include "annotate/ScreenMask.h"
 #include "mainwnd/MainWnd.h"
 #include "ui/RowList.h"
 #include "mainwnd/MainTaskMenu.h"
@@ -65,6 +67,76 @@ bool SaveScreen(const QString& path, const QRect& part) {
 
 void Settle(QApplication& app) {
   for (int i = 0; i < 40; ++i) app.processEvents();
+}
+
+// A drag on the canvas through `points`.
+void Stroke(QWidget* canvas, std::initializer_list<QPoint> points) {
+  QTest::mousePress(canvas, Qt::LeftButton, {}, *points.begin());
+  for (QPoint p : points) {
+    QMouseEvent move(QEvent::MouseMove, p, canvas->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(canvas, &move);
+  }
+  QTest::mouseRelease(canvas, Qt::LeftButton, {}, *(points.end() - 1));
+}
+
+// Every tool of the canvas used once over the desktop, then the palette.
+bool DrawEveryTool(QApplication& app, const char* folder) {
+  QCursor::setPos(960, 540);
+  auto* canvas = new kal::CScreenMask();
+  canvas->Create();
+  canvas->Open();
+  Settle(app);
+  kal::ui::WindowImplBase* palette = kal::ui::WindowWithRole(kal::ui::WindowRole::kPalette);
+  if (!palette) return false;
+  const auto choose = [&](const char* name) {
+    palette->FindControl<QAbstractButton>(name)->click();
+    Settle(app);
+  };
+  Stroke(canvas, {{420, 720}, {470, 700}, {520, 730}, {570, 700}, {620, 725}, {660, 705}});
+  choose("brush-type-marker");
+  choose("brush-color-04");
+  Stroke(canvas, {{380, 300}, {560, 300}, {700, 300}});
+  choose("brush-size-04");
+  choose("brush-color-06");
+  choose("brush-type-rectangle");
+  Stroke(canvas, {{370, 340}, {800, 420}, {1000, 470}});
+  choose("brush-type-arc");
+  choose("brush-color-07");
+  Stroke(canvas, {{1150, 250}, {1300, 330}, {1450, 400}});
+  choose("brush-type-beeline");
+  Stroke(canvas, {{1100, 600}, {1300, 600}, {1500, 600}});
+  choose("brush-type-arrow");
+  choose("brush-color-03");
+  Stroke(canvas, {{1300, 800}, {1200, 700}, {1070, 560}});
+  choose("brush-type-seq");
+  for (QPoint at : {QPoint(350, 280), QPoint(350, 360), QPoint(350, 440)}) QTest::mouseClick(canvas, Qt::LeftButton, {}, at);
+  choose("brush-type-eraser");
+  Stroke(canvas, {{560, 640}, {640, 700}, {700, 740}});
+  choose("brush-type-text");
+  choose("brush-color-03");
+  QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(1180, 440));
+  Settle(app);
+  QTextEdit* edit = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->windowTitle() == "CEditWindow") edit = w->findChild<QTextEdit*>("draw-text");
+  if (edit) {
+    edit->insertPlainText("这里是重点");  // QTest types only ASCII
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClicks(edit, "Key point");
+  }
+  Settle(app);
+  QTest::qWait(300);
+  if (!SaveScreen(QString("%1/annotation-text-box.png").arg(folder), QRect(1100, 380, 400, 200))) return false;
+  QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(1600, 900));  // commits the text
+  Settle(app);
+  QTest::qWait(300);
+  if (!SaveScreen(QString("%1/annotation-canvas.png").arg(folder), QRect(0, 0, 1920, 1080))) return false;
+  if (!SaveScreen(QString("%1/annotation-palette.png").arg(folder), palette->frameGeometry().adjusted(-10, -10, 10, 10)))
+    return false;
+  canvas->Close();
+  delete canvas;
+  Settle(app);
+  return true;
 }
 
 }  // namespace
@@ -201,6 +273,7 @@ int main(int argc, char** argv) {
   QDir(folder).removeRecursively();
 
   desktop.show();
+  if (!DrawEveryTool(app, argv[1])) return 1;
   kal::CCameraWindow::SetInputForTesting("lavfi", "testsrc2=size=640x480:rate=25,realtime");
   kal::CCameraWindow* camera = kal::CCameraWindow::Open();
   if (!camera) return 1;
