@@ -166,6 +166,9 @@ class AnnotateTest : public testing::TestWithParam<ScreenSetup> {
     return bands;
   }
 
+  // Records while the canvas is open (see below).
+  void Record();
+
   std::unique_ptr<kaltest::PrivateX> x_;
   std::string dpy_;
   std::unique_ptr<kaltest::Subprocess> compositor_;
@@ -187,7 +190,7 @@ TEST_P(AnnotateTest, EveryToolDrawsOverTheLiveScreen) {
     const auto mix = [alpha](int a, int b) { return (a * alpha + b * (255 - alpha)) / 255; };
     return Rgb{mix(c.r, under.r), mix(c.g, under.g), mix(c.b, under.b)};
   };
-  const Rgb red{255, 0, 0}, blue{66, 100, 255}, yellow{254, 248, 81}, desk = Of(kDesk);
+  const Rgb red{255, 0, 0}, blue{66, 100, 255}, yellow{254, 248, 81};
 
   app_->Keys("--clearmodifiers alt+k");
   palette_ = app_->Centres("check box", "屏幕画笔");
@@ -323,7 +326,31 @@ TEST_P(AnnotateTest, EveryToolDrawsOverTheLiveScreen) {
   EXPECT_TRUE(SameDesk(free(), before)) << "nothing drawn shows beside the drawings";
   EXPECT_TRUE(IsDesk(At(x0 + 200, 300)));
 
-  if (!s.record) return;
+  // The keyboard: Ctrl+Z undoes on the canvas, Tab reaches the palette and
+  // Escape comes back.
+  app_->Keys("ctrl+z");
+  EXPECT_TRUE(IsDesk(At(s.width - 30, s.height - 30))) << "Ctrl+Z took the last stroke back";
+  app_->Keys("Tab");
+  EXPECT_NE(app_->Focus().find("关闭画笔"), std::string::npos) << app_->Focus();
+  app_->Keys("Escape");
+  app_->Keys("ctrl+y");
+  EXPECT_TRUE(Near(At(s.width - 30, s.height - 30), red)) << "Ctrl+Y on the canvas again";
+  if (s.record) Record();
+  // Alt+K again closes the canvas with its palette and drawings.
+  app_->Keys("--clearmodifiers alt+k");
+  EXPECT_TRUE(IsDesk(At(x0 + 75, 560))) << Str(At(x0 + 75, 560));
+  EXPECT_FALSE(app_->Shows("push button", "撤销", true)) << "the palette is gone";
+}
+
+void AnnotateTest::Record() {
+  const ScreenSetup& s = GetParam();
+  const int x0 = x0_;
+  const Rgb yellow{254, 248, 81}, desk = Of(kDesk);
+  const auto over = [&](Rgb c, int alpha) {
+    const Rgb under = s.compositor ? Of(kDesk) : Rgb{255, 255, 255};
+    const auto mix = [alpha](int a, int b) { return (a * alpha + b * (255 - alpha)) / 255; };
+    return Rgb{mix(c.r, under.r), mix(c.g, under.g), mix(c.b, under.b)};
+  };
   // A recording started, paused and stopped by the hotkeys while the canvas
   // has the focus. After 2 s of still screen a rectangle is drawn and the
   // blinker turns white at once; then the blinker blinks.
