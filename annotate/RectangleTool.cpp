@@ -1,20 +1,12 @@
-#include <QPainter>
-
-#include "annotate/Tool.h"
+#include "annotate/OutlineTool.h"
 #include "annotate/ToolMakers.h"
 
 namespace kal::tools {
 namespace {
 
 // The outline of the box from the press point to the pointer.
-class RectangleTool : public Tool {
- public:
-  void Paint(QPainter& painter, const GraphShape& s, const PaintLook&, const QRect&) const override {
-    painter.setPen(QPen(s.colour, s.width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRect(s.p1, s.p2).normalized());
-  }
-  QRect Bounds(const GraphShape& s, const PaintLook&) const override { return Box(s, s.width / 2 + 2); }
+class RectangleTool : public OutlineTool {
+  void Outline(QPainter& p, QPoint from, QPoint to) const override { p.drawRect(QRect(from, to).normalized()); }
 };
 
 }  // namespace
