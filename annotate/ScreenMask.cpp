@@ -42,11 +42,15 @@ qreal CScreenMask::Ratio() const {
   return logical.width() > 0 ? monitor_.width() / qreal(logical.width()) : 1.0;
 }
 
+PaintLook CScreenMask::Look() const {
+  return {.translucent = composited_, .smooth = composited_, .scale = Ratio()};
+}
+
 void CScreenMask::Cover() {
   pixels_ = DevicePixels();
   monitor_ = pixels_.MonitorAt(pixels_.ToDevice(QCursor::pos()));
   setGeometry(pixels_.ToLogical(monitor_));
-  surface_.Reset(monitor_.size(), {.translucent = composited_, .smooth = composited_, .scale = Ratio()});
+  surface_.Reset(monitor_.size(), Look());
   winId();  // the native window, to shape before it is first shown
   if (!composited_ && !platform::ShapeWindow(X11Display(), winId(), {}))
     LOG(WARNING) << "no X SHAPE extension: the canvas hides the screen below it";
@@ -89,11 +93,13 @@ void CScreenMask::Close() {
 // The program's windows above the canvas take their own clicks: the grab
 // is let go while the pointer is over one, and taken again (X may also
 // have ended it) while no button is held.
+std::array<QWidget*, 4> CScreenMask::OwnWindows() const {
+  return {palette_.get(), textBox_.get(), ui::WindowWithRole(ui::WindowRole::kPauseBox),
+          ui::WindowWithRole(ui::WindowRole::kRecordToolbar)};
+}
+
 bool CScreenMask::OverOwnWindow(QPoint logical) const {
-  const QWidget* windows[] = {palette_.get(), textBox_.get(),
-                              ui::WindowWithRole(ui::WindowRole::kPauseBox),
-                              ui::WindowWithRole(ui::WindowRole::kRecordToolbar)};
-  for (const QWidget* w : windows)
+  for (const QWidget* w : OwnWindows())
     if (w && w->isVisible() && w->frameGeometry().contains(logical)) return true;
   return false;
 }
@@ -105,9 +111,7 @@ bool CScreenMask::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void CScreenMask::WatchOwnWindows() {
-  QWidget* windows[] = {palette_.get(), textBox_.get(), ui::WindowWithRole(ui::WindowRole::kPauseBox),
-                        ui::WindowWithRole(ui::WindowRole::kRecordToolbar)};
-  for (QWidget* w : windows) {
+  for (QWidget* w : OwnWindows()) {
     if (!w) continue;
     w->removeEventFilter(this);
     w->installEventFilter(this);
@@ -281,7 +285,7 @@ void CScreenMask::OnScreenChanged() {
   // new surface.
   monitor_ = pixels_.MonitorAt(keep);
   setGeometry(pixels_.ToLogical(monitor_));
-  surface_.Reset(monitor_.size(), {.translucent = composited_, .smooth = composited_, .scale = Ratio()});
+  surface_.Reset(monitor_.size(), Look());
   if (!composited_) platform::ShapeWindow(X11Display(), winId(), {});
   RedrawAll();
 }

@@ -16,6 +16,7 @@
 #include <QColor>
 #include <QRect>
 
+#include <array>
 #include <memory>
 
 #include "annotate/DrawingSurface.h"
@@ -74,9 +75,12 @@ class CScreenMask : public ui::WindowImplBase {
   // Shows `part` (device pixels, canvas coordinates) of the surface again.
   void Show(const QRect& part);
   void Grab();
+  // The program's windows that may lie above the canvas (null where none).
+  std::array<QWidget*, 4> OwnWindows() const;
   bool OverOwnWindow(QPoint logical) const;
   void WatchOwnWindows();
   qreal Ratio() const;
+  PaintLook Look() const;
 
   DevicePixels pixels_;
   QRect monitor_;
