@@ -22,6 +22,8 @@ Rgb SplitColorRef(long c) {
              static_cast<std::uint8_t>((c >> 16) & 0xFF)};
 }
 
+long ToColorRef(const Rgb& rgb) { return rgb.r | (rgb.g << 8) | (long{rgb.b} << 16); }
+
 std::uint64_t ColorRefToArgb(long colorRef) {
   const Rgb rgb = SplitColorRef(colorRef);
   char text[16];

@@ -24,6 +24,9 @@ std::optional<long> ParseColorRef(std::string_view text);
 // Components of a COLORREF: red bits 0-7, green 8-15, blue 16-23.
 Rgb SplitColorRef(long colorRef);
 
+// The COLORREF of a colour, as it is stored: blue 0xFF gives 16711680.
+long ToColorRef(const Rgb& rgb);
+
 // Opaque ARGB for a swatch: the components formatted as "0xFF%02x%02x%02x"
 // and read back as a base-16 number ("255" gives 0xFFFF0000).
 std::uint64_t ColorRefToArgb(long colorRef);

@@ -11,7 +11,8 @@
 namespace kal {
 
 CMainWnd::CMainWnd()
-    : controllers_{&bar_, &page_, &region_, &recording_, &files_, &tray_, &cut_, &convert_, &compress_, &brush_} {
+    : controllers_{&bar_, &page_, &region_, &recording_, &files_, &tray_, &cut_, &convert_, &compress_, &brush_,
+                   &settings_} {
   for (const Controller* c : controllers_) controls_.push_back(c->Controls());
   skin_ = {"CMainWnd", "MainWindow.xml", controls_};
   setWindowFlags(Qt::Window);
@@ -48,10 +49,9 @@ void CMainWnd::HandleCustomMessage(ui::Message& msg, bool& handled) {
       ShowMain();
       raise();
       return;
-    case WMU_OPEN_SETTINGS:
     case WMU_OPEN_FEEDBACK:
     case WMU_CHECK_UPGRADE:
-      // The settings dialog, the feedback form and the upgrade check come
+      // The feedback form and the upgrade check come
       // with their own parts; until then the window is shown.
       LOG(INFO) << "message " << msg.id << " waits for its part";
       ShowMain();

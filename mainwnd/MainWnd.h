@@ -2,7 +2,7 @@
 // The program's main window. It only routes: each page and duty is a
 // controller that owns its controls, notifications, messages and timers
 // (record page, region recording, recording control, recorded-file list, tray and hotkeys,
-// the page bar and the three tool pages). Closing follows "window-close".
+// the page bar, the three tool pages, the brush and the settings dialog). Closing follows "window-close".
 
 #include <string>
 #include <vector>
@@ -18,6 +18,7 @@
 #include "mainwnd/RecordedFileList.h"
 #include "mainwnd/RecordingControl.h"
 #include "mainwnd/RegionControl.h"
+#include "mainwnd/SettingsControl.h"
 #include "mainwnd/TrayAndHotkeys.h"
 
 namespace kal {
@@ -38,7 +39,7 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
   ConvertPage& Convert() { return convert_; }
   CompressPage& Compress() { return compress_; }
   RecordedFileList& Files() { return files_; }
-  const std::string& Extension() const { return page_.Extension(); }
+  std::string Extension() const { return page_.Extension(); }
   const std::string& OutputFolder() const { return files_.Folder(); }
   // Ends a running recording and waits until its file is complete, without
   // touching any window (the display may be gone): the program is ending.
@@ -73,6 +74,10 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
   RegionControl region_{*this};
   RecordingControl recording_{*this, page_, files_, tray_, region_};
   BrushControl brush_;
+  // After the controllers it reaches: its dialog goes before them.
+  SettingsControl settings_{*this, tray_, region_, [this] {
+    return recording_.UiState() == kUiRecording || recording_.UiState() == kUiPaused;
+  }};
   std::vector<Controller*> controllers_;
   std::vector<ui::ControlList> controls_;
   ui::SkinSpec skin_{};

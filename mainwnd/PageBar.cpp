@@ -16,7 +16,7 @@ using B = PageBar;
 constexpr const char* kPages[] = {B::kRecordPage, B::kCutPage, B::kConvertPage, B::kCompressPage};
 // The account area and the dialogs behind these come later; the skin has them.
 constexpr const char* kControls[] = {B::kTabs,   B::kRecordPage, B::kCutPage, B::kConvertPage,
-                                     B::kCompressPage, B::kHelp, "seting",    "feedback",
+                                     B::kCompressPage, B::kHelp, "feedback",
                                      "login",    "register",     "username",  "usepic",
                                      "separator"};
 

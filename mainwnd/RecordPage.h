@@ -1,11 +1,13 @@
 #pragma once
 // The record page's settings: sound source, container, quality, microphone
 // gain control, silent recording and gain. Each is written at once when it
-// changes and shown again at the next start.
+// changes, and shows at once what another window (the settings dialog)
+// writes.
 
 #include <string>
 
 #include "mainwnd/Controller.h"
+#include "ui/SettingBinding.h"
 
 namespace kal {
 
@@ -29,17 +31,17 @@ class RecordPage : public Controller {
   static constexpr const char* kVoiceSlider = "microphone-voice-slider";
   static constexpr const char* kVoiceSize = "microphone-voice-size";
 
-  explicit RecordPage(MainHost& host) : host_(host) {}
+  explicit RecordPage(MainHost& host);
   ui::ControlList Controls() const override;
   void Init() override;
   bool Notify(const ui::TNotifyUI& msg) override;
 
-  // The container chosen: "mp4" until another is selected.
-  const std::string& Extension() const { return extension_; }
+  // The container chosen: "mp4" while none is.
+  std::string Extension() const;
 
  private:
   MainHost& host_;
-  std::string extension_ = "mp4";
+  ui::Bindings bindings_;
 };
 
 }  // namespace kal

@@ -9,6 +9,7 @@
 #include "overlay/ToolWindow.h"
 #include "overlay/UserDefineRegion.h"
 #include "overlay/VideoMask.h"
+#include "ui/SettingBinding.h"
 
 namespace kal {
 namespace {
@@ -66,16 +67,24 @@ bool RegionControl::Handle(ui::Message& msg) {
 }
 
 void RegionControl::Switch(bool on, bool reload) {
-  cfg::Write(cfg::kUserDefinedRegionCheck, on ? 1 : 0);
+  // Through the window layer, so the settings dialog shows it at once.
+  ui::WriteSetting(cfg::kUserDefinedRegionCheck, on ? 1 : 0);
   if (!on) {
     mask_->HideAll();
     return;
   }
-  cfg::Write(cfg::kMouseFollowCheck, 0);
+  ui::WriteSetting(cfg::kMouseFollowCheck, 0);
   // A region stored by the selection replaces the frame shown before.
   mask_->Load(reload || !mask_->isVisible());
   mask_->show();
   mask_->ShowToolbar();
+}
+
+void RegionControl::SwitchTo(bool on) {
+  auto* check = host_.Control<QAbstractButton>(kCheck);
+  if (!check->isEnabled()) return;
+  if (check->isChecked() != on) check->setChecked(on);  // its notification switches
+  else if (on) Switch(true, false);
 }
 
 void RegionControl::OpenSelection() {

@@ -34,6 +34,9 @@ class RegionControl : public Controller {
   bool Active() const;
   QRect FrameOnScreen() const;
   QRect ToolbarOnScreen() const;
+  // As the switch does: shows or hides the frame with its toolbar; nothing
+  // while the region is locked.
+  void SwitchTo(bool on);
   // Locked while recording; unlocking tells the frame the recording ended.
   void Lock(bool locked);
 

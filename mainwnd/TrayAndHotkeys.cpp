@@ -105,6 +105,7 @@ void TrayAndHotkeys::RegisterHotkeys() {
     }
     // Only a key that is really ours is written back.
     if (hotkeys_->Register(ids[i], modifiers, key)) {
+      held_[i] = {modifiers, key};
       cfg::Write(pairs[i].modifiers, modifiers);
       cfg::Write(pairs[i].key, key);
     } else {
@@ -114,6 +115,13 @@ void TrayAndHotkeys::RegisterHotkeys() {
   hotkeys_->Register(kHotkeyLog, kControl + kAlt, 'B');
   hotkeys_->Register(kHotkeyScreenBrush, kAlt, 'K');
   hotkeys_->Register(kHotkeyScreenshot, kAlt, 'P');
+}
+
+bool TrayAndHotkeys::Replace(HotkeyRole role, Hotkey key) {
+  const int i = role == HotkeyRole::kStop;
+  if (!hotkeys_ || !hotkeys_->Register(i ? kHotkeyStop : kHotkeyPlayPause, key.modifiers, key.key)) return false;
+  held_[i] = key;
+  return true;
 }
 
 void TrayAndHotkeys::OnHotkey(int id) {

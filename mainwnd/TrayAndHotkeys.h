@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "config/settings/SettingsHost.h"
 #include "mainwnd/Controller.h"
 
 class QSystemTrayIcon;
@@ -43,6 +44,10 @@ class TrayAndHotkeys : public Controller {
   void RecordingHolds(bool paused);  // pause (true) and stop
 
   platform::X11Hotkeys* Hotkeys() { return hotkeys_.get(); }
+  // The key start/pause or stop holds ({0, 0}: none), and taking another
+  // one for it; false leaves the key held before working.
+  Hotkey Held(HotkeyRole role) const { return held_[role == HotkeyRole::kStop]; }
+  bool Replace(HotkeyRole role, Hotkey key);
 
  private:
   void RegisterHotkeys();
@@ -55,6 +60,7 @@ class TrayAndHotkeys : public Controller {
   std::unique_ptr<platform::X11Hotkeys> hotkeys_;
   QSystemTrayIcon* tray_ = nullptr;  // owned by the main window
   bool blinkOn_ = false;
+  Hotkey held_[2];  // start/pause, stop
 };
 
 }  // namespace kal

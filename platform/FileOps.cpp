@@ -96,4 +96,13 @@ bool MoveToTrash(const std::string& path, std::string& error) {
   return false;
 }
 
+bool CanWriteInto(const std::string& folder) {
+  std::string probe = folder + "/kalTmp-XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
 }  // namespace platform

@@ -86,21 +86,35 @@ bool X11Hotkeys::Register(int id, int flags, int vk) {
   const KeySym sym = KeysymForVirtualKey(vk);
   const KeyCode code = sym ? XKeysymToKeycode(dpy, sym) : 0;
   if (!code) return false;
-  const unsigned mods = ModifiersForFlags(flags);
-  if (const auto old = keys_.find(id); old != keys_.end()) {
-    Ungrab(old->second);
+  const Key key{code, ModifiersForFlags(flags)};
+  const auto same = [](const Key& a, const Key& b) { return a.keycode == b.keycode && a.modifiers == b.modifiers; };
+  const auto old = keys_.find(id);
+  if (old != keys_.end() && same(old->second, key)) return true;
+  bool held = false;  // by another of our ids
+  for (const auto& [other, k] : keys_) held = held || (other != id && same(k, key));
+  if (!held) {
+    // The new key first: a grab that another client holds fails with
+    // BadAccess, and the old key must keep working then.
+    X11ErrorTrap trap(dpy);
+    for (const unsigned lock : kLockCombinations)
+      XGrabKey(dpy, key.keycode, key.modifiers | lock, root_, False, GrabModeAsync, GrabModeAsync);
+    if (!trap.Ok()) {
+      Ungrab(key);
+      XSync(dpy, False);
+      return false;
+    }
+  }
+  if (old != keys_.end()) {
+    const Key before = old->second;
     keys_.erase(old);
+    bool shared = false;
+    for (const auto& [other, k] : keys_) shared = shared || same(k, before);
+    if (!shared) {
+      Ungrab(before);
+      XSync(dpy, False);
+    }
   }
-  // A grab that another client holds fails with BadAccess.
-  X11ErrorTrap trap(dpy);
-  for (const unsigned lock : kLockCombinations)
-    XGrabKey(dpy, code, mods | lock, root_, False, GrabModeAsync, GrabModeAsync);
-  if (!trap.Ok()) {
-    Ungrab({code, mods});
-    XSync(dpy, False);
-    return false;
-  }
-  keys_[id] = {code, mods};
+  keys_[id] = key;
   return true;
 }
 
@@ -113,9 +127,12 @@ void X11Hotkeys::Unregister(int id) {
   std::lock_guard<std::mutex> lock(lock_);
   const auto it = keys_.find(id);
   if (it == keys_.end() || !dpy_) return;
-  Ungrab(it->second);
-  XSync(static_cast<Display*>(dpy_), False);
+  const Key key = it->second;
   keys_.erase(it);
+  for (const auto& [other, k] : keys_)
+    if (k.keycode == key.keycode && k.modifiers == key.modifiers) return;  // still another id's
+  Ungrab(key);
+  XSync(static_cast<Display*>(dpy_), False);
 }
 
 void X11Hotkeys::Stop() {

@@ -36,7 +36,8 @@ class X11Hotkeys {
   // runs on the listening thread. False when there is no display.
   bool Start(Handler onPress, const char* displayName = nullptr);
   // Grabs flags/vk as hotkey `id`; false when the key is unknown or another
-  // client holds it. Any thread after Start.
+  // client holds it, and then a key `id` held before still works. Only once
+  // the new key is held is the old one let go. Any thread after Start.
   bool Register(int id, int flags, int vk);
   void Unregister(int id);
   void Stop();

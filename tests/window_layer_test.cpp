@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "annotate/DrawingSurface.h"
+#include "config/settings/SetingDialog.h"
 #include "annotate/EditWindow.h"
 #include "annotate/ScreenBrushDialog.h"
 #include "annotate/ScreenMask.h"
@@ -48,6 +49,18 @@ void ExpectSkinHasItsControls(const kal::ui::SkinSpec& spec) {
   EXPECT_EQ(kal::ui::MissingControls(spec, root.get()), "");
 }
 
+// The settings dialog names its controls without asking its host anything.
+class NoHost : public kal::SettingsHost {
+ public:
+  kal::Hotkey CurrentHotkey(kal::HotkeyRole) override { return {}; }
+  bool ReplaceHotkey(kal::HotkeyRole, kal::Hotkey) override { return false; }
+  void SwitchRegion(bool) override {}
+  void OpenCameraPreview() override {}
+  bool CameraPreviewOpen() override { return false; }
+  std::string OutputFolder() override { return {}; }
+  bool Recording() override { return false; }
+};
+
 TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
   kal::CMainWnd main;
   ASSERT_NE(main.Skin(), nullptr);
@@ -66,6 +79,8 @@ TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
   ExpectSkinHasItsControls(kal::CScreenMask::kSkin);
   ExpectSkinHasItsControls(kal::ScreenBrushDialog::kSkin);
   ExpectSkinHasItsControls(kal::CEditWindow::kSkin);
+  NoHost host;
+  ExpectSkinHasItsControls(*kal::SetingDialog(nullptr, host).Skin());
   for (const kal::RowSkin& row : {kal::RecordedFileList::kRowSkin, kal::ConvertPage::kRowSkin,
                                   kal::CompressPage::kRowSkin}) {
     const kal::ui::ControlList lists[] = {row.controls};
