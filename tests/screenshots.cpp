@@ -1,12 +1,14 @@
 // Saves a picture of each page of the main window, of the region frame with
 // its toolbar, of the region selection with its magnifier, of the pause box,
 // of the tray menu, of the cut page playing a file, of the tool pages at
-// work, of a recorded file's menu, of the camera preview and of the
-// annotation canvas with its palette and text box, for the documentation.
+// work, of a recorded file's menu, of the camera preview, of the
+// annotation canvas with its palette and text box and of the settings
+// dialog's pages, for the documentation.
 // Usage: kal_screenshots OUTPUT_FOLDER (run under a display).
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QTabWidget>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmap>
@@ -21,6 +23,7 @@
 #include <functional>
 
 #include "annotate/ScreenMask.h"
+#include "config/settings/SetingDialog.h"
 #include "mainwnd/MainWnd.h"
 #include "ui/RowList.h"
 #include "mainwnd/MainTaskMenu.h"
@@ -281,6 +284,22 @@ int main(int argc, char** argv) {
   if (!SaveScreen(QString("%1/camera-window.png").arg(argv[1]), camera->frameGeometry().adjusted(-60, -20, 20, 60)))
     return 1;
   camera->close();
+  Settle(app);
+
+  // The settings dialog's five pages, opened from the main window's button.
+  window.show();
+  window.FindControl<QAbstractButton>("seting")->click();
+  Settle(app);
+  auto* settings = window.findChild<kal::SetingDialog*>();
+  if (!settings) return 1;
+  auto* tabs = settings->FindControl<QTabWidget>(kal::SetingDialog::kTabs);
+  const char* names[] = {"basic", "mouse", "watermark", "hotkeys", "other"};
+  for (int i = 0; i < tabs->count(); ++i) {
+    tabs->setCurrentIndex(i);
+    Settle(app);
+    if (!settings->grab().save(QString("%1/settings-%2.png").arg(argv[1], names[i]))) return 1;
+  }
+  settings->close();
   Settle(app);
   return 0;
 }
