@@ -23,7 +23,7 @@
 
 namespace kal {
 
-class CMainWnd : public ui::WindowImplBase, public MainHost {
+class CMainWnd : public ui::ControllerWindow {
   Q_OBJECT
  public:
   CMainWnd();
@@ -45,12 +45,6 @@ class CMainWnd : public ui::WindowImplBase, public MainHost {
   // touching any window (the display may be gone): the program is ending.
   void FinishRecordingForExit() { recording_.FinishForExit(); }
 
-  // MainHost.
-  QWidget* Window() override { return this; }
-  void SetTimer(int id, int milliseconds, bool singleShot = false) override {
-    ui::WindowImplBase::SetTimer(id, milliseconds, singleShot);
-  }
-  void KillTimer(int id) override { ui::WindowImplBase::KillTimer(id); }
   void ShowMain() override;
 
  protected:

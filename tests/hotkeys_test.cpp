@@ -18,8 +18,9 @@
 #include "config/ConfigStore.h"
 
 // After gtest: X defines None.
-#include <X11/Xlib.h>
 #include <X11/keysym.h>
+
+#include "HeldKey.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -103,14 +104,8 @@ TEST_F(HotkeysTest, PlayPauseThreeTimesAndStopRecordOnlyTheRunningTime) {
 
 TEST_F(HotkeysTest, HalfAStoredPairGivesTheDefaultAndATakenKeyIsNotWritten) {
   kal::cfg::Write(kal::cfg::kStartPauseKey1, 2);  // Control, with no key
-  // Another client holds Alt+F12 already.
-  Display* other = XOpenDisplay(nullptr);
-  ASSERT_NE(other, nullptr);
-  const Window root = DefaultRootWindow(other);
-  const KeyCode f12 = XKeysymToKeycode(other, XK_F12);
-  for (const unsigned lock : {0u, unsigned{Mod2Mask}, unsigned{LockMask}, unsigned{Mod2Mask | LockMask}})
-    XGrabKey(other, f12, Mod1Mask | lock, root, False, GrabModeAsync, GrabModeAsync);
-  XSync(other, False);
+  const kaltest::HeldKey other(XK_F12);  // another client holds Alt+F12 already
+  ASSERT_TRUE(other.Ok());
 
   kaltest::Subprocess program({kProgram}, kaltest::Quiet());
   for (int i = 0; i < 100 && Key("hotkey", "start-pause-key2") == "<missing>"; ++i)
@@ -123,7 +118,6 @@ TEST_F(HotkeysTest, HalfAStoredPairGivesTheDefaultAndATakenKeyIsNotWritten) {
 
   Press("alt+F8");
   EXPECT_TRUE(kaltest::WaitForUnfinished(out.path())) << "Alt+F8 started a recording";
-  XCloseDisplay(other);
 }
 
 }  // namespace

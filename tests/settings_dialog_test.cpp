@@ -29,8 +29,9 @@
 #include "recorder/SessionSettings.h"
 
 // After gtest: X defines None.
-#include <X11/Xlib.h>
 #include <X11/keysym.h>
+
+#include "HeldKey.h"
 
 namespace {
 
@@ -238,12 +239,8 @@ TEST_F(SettingsDialogTest, AHotkeyIsTakenBeforeTheOldOneIsLetGo) {
   host.Hold(HotkeyRole::kStartPause, {1, 0x77});  // Alt+F8
   host.Hold(HotkeyRole::kStop, {1, 0x7B});        // Alt+F12
   // Another client holds Alt+F9.
-  Display* other = XOpenDisplay(nullptr);
-  ASSERT_NE(other, nullptr);
-  const KeyCode f9 = XKeysymToKeycode(other, XK_F9);
-  for (const unsigned lock : {0u, unsigned{Mod2Mask}, unsigned{LockMask}, unsigned{Mod2Mask | LockMask}})
-    XGrabKey(other, f9, Mod1Mask | lock, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
-  XSync(other, False);
+  const kaltest::HeldKey other(XK_F9);
+  ASSERT_TRUE(other.Ok());
 
   auto d = Open();
   auto* startKey = Get<QComboBox>(*d, "start-pause-key2");
@@ -281,7 +278,6 @@ TEST_F(SettingsDialogTest, AHotkeyIsTakenBeforeTheOldOneIsLetGo) {
   EXPECT_EQ(boxes.Take().size(), 2u);
   kaltest::Run("xdotool key --clearmodifiers alt+F12 alt+F7");
   EXPECT_EQ(host.Pressed(), (std::vector<int>{1, 2}));
-  XCloseDisplay(other);
 }
 
 TEST_F(SettingsDialogTest, ListsWithNoKeyInUseRegisterNothing) {

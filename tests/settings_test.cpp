@@ -22,8 +22,9 @@
 #include "config/ConfigStore.h"
 
 // After gtest: X defines None.
-#include <X11/Xlib.h>
 #include <X11/keysym.h>
+
+#include "HeldKey.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -113,12 +114,8 @@ TEST_F(SettingsTest, EverySettingIsOneClickAwayAndTheNextRecordingUsesIt) {
   program_ = std::make_unique<kaltest::Program>();
   ASSERT_TRUE(WaitForKeys());
   // Another client holds Alt+F9.
-  Display* other = XOpenDisplay(nullptr);
-  ASSERT_NE(other, nullptr);
-  const KeyCode f9 = XKeysymToKeycode(other, XK_F9);
-  for (const unsigned lock : {0u, unsigned{Mod2Mask}, unsigned{LockMask}, unsigned{Mod2Mask | LockMask}})
-    XGrabKey(other, f9, Mod1Mask | lock, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
-  XSync(other, False);
+  const kaltest::HeldKey other(XK_F9);
+  ASSERT_TRUE(other.Ok());
 
   program().A11y("click", "push button", "设置");
   ASSERT_TRUE(program().Shows("page tab", "基本设置"));
@@ -208,7 +205,6 @@ TEST_F(SettingsTest, EverySettingIsOneClickAwayAndTheNextRecordingUsesIt) {
     EXPECT_FALSE(program().Shows("page tab", "基本设置", true)) << "the dialog makes way";
   }
   EXPECT_EQ(program().Shell("xdotool search --onlyvisible --name '^CCameraWindow$' | wc -l"), "1\n");
-  XCloseDisplay(other);
 }
 
 }  // namespace

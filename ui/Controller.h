@@ -38,4 +38,15 @@ class Controller {
   virtual bool OnTimer(int id) { return false; }
 };
 
+// A window made of controllers: what they ask of their host, it does itself.
+class ControllerWindow : public WindowImplBase, public MainHost {
+ public:
+  using WindowImplBase::WindowImplBase;
+  QWidget* Window() override { return this; }
+  void SetTimer(int id, int milliseconds, bool singleShot = false) override {
+    WindowImplBase::SetTimer(id, milliseconds, singleShot);
+  }
+  void KillTimer(int id) override { WindowImplBase::KillTimer(id); }
+};
+
 }  // namespace kal::ui

@@ -24,7 +24,7 @@ void Tell(QWidget* owner, const QString& text) {
   box.ShowModal();
 }
 
-SetingDialog::SetingDialog(QWidget* owner, SettingsHost& host) : WindowImplBase(owner), host_(host) {
+SetingDialog::SetingDialog(QWidget* owner, SettingsHost& host) : ControllerWindow(owner), host_(host) {
   pages_.push_back(std::make_unique<BasicPage>(*this, host));
   pages_.push_back(std::make_unique<MouseEffectPage>(*this, host));
   pages_.push_back(std::make_unique<WatermarkPage>(*this, host));
@@ -98,7 +98,7 @@ void SetingDialog::done(int result) {
     committed_ = true;
   }
   KillTimer(TIMER_RECORDING);
-  WindowImplBase::done(result);
+  ControllerWindow::done(result);
 }
 
 }  // namespace kal

@@ -13,11 +13,11 @@
 
 #include "config/settings/SettingsHost.h"
 #include "config/settings/SettingsPage.h"
-#include "ui/WindowImplBase.h"
+#include "ui/Controller.h"
 
 namespace kal {
 
-class SetingDialog : public ui::WindowImplBase, public ui::MainHost {
+class SetingDialog : public ui::ControllerWindow {
   Q_OBJECT
  public:
   static constexpr const char* kTabs = "setings";
@@ -30,12 +30,6 @@ class SetingDialog : public ui::WindowImplBase, public ui::MainHost {
   ~SetingDialog() override;
   const ui::SkinSpec* Skin() const override { return &skin_; }
 
-  // MainHost, for the pages.
-  QWidget* Window() override { return this; }
-  void SetTimer(int id, int milliseconds, bool singleShot = false) override {
-    ui::WindowImplBase::SetTimer(id, milliseconds, singleShot);
-  }
-  void KillTimer(int id) override { ui::WindowImplBase::KillTimer(id); }
   void ShowMain() override;
 
  protected:
