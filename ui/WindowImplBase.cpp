@@ -15,6 +15,7 @@
 #include <QWindow>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -165,6 +166,12 @@ void WindowImplBase::ConnectControls(QWidget* root) {
   }
   for (QPlainTextEdit* e : root->findChildren<QPlainTextEdit*>()) {
     connect(e, &QPlainTextEdit::textChanged, this, [this, e] { Dispatch("textchanged", e, 0); });
+  }
+  // A tab layout tells which page it shows by the page's name.
+  for (QTabWidget* t : root->findChildren<QTabWidget*>()) {
+    connect(t, &QTabWidget::currentChanged, this, [this, t](int index) {
+      if (QWidget* page = t->widget(index)) Dispatch("selectchanged", page, 1);
+    });
   }
   for (QListWidget* l : root->findChildren<QListWidget*>()) {
     connect(l, &QListWidget::itemClicked, this,

@@ -5,6 +5,7 @@
 //    controls by name and gets their notifications ("click",
 //    "selectchanged" of check boxes, radio buttons and combo boxes,
 //    "valuechanged" of sliders and spin boxes, "textchanged" of edits,
+//    "selectchanged" of tab layouts, sent by the page shown,
 //    "itemclick", "itemselect") in Notify, which passes them on to
 //    NotifyBase. Rows built later from a sub-skin (LoadSubSkin) are
 //    connected with Adopt and their notifications carry the row's tag;
