@@ -8,7 +8,7 @@
 #       (with the fuzz targets) into build-asan/, and every test run there.
 # tsan: the engine and its tests built with ThreadSanitizer into build-tsan/,
 #       and the engine's tests run there.
-# fuzz: each fuzz target of build-asan/ run for $FUZZ_SECONDS (default 30)
+# fuzz: each fuzz target of build-asan/ run for $FUZZ_SECONDS (default 20)
 #       from its seed corpus in tests/fuzz/corpus/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -57,7 +57,7 @@ tsan() {
 
 fuzz() {
   [ -d build-asan ] || asan
-  local seconds=${FUZZ_SECONDS:-30} work
+  local seconds=${FUZZ_SECONDS:-20} work
   work=$(mktemp -d)
   trap 'rm -rf "$work"' RETURN
   for seeds in tests/fuzz/corpus/*/; do

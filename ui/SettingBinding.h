@@ -66,13 +66,13 @@ class Bindings {
   enum class Kind { kOptions, kCheck, kSlider, kList };
   struct Binding {
     Kind kind;
-    std::string_view section, key;
-    std::function<std::string()> read;  // the stored value as its reader reads it
-    std::function<void(std::string_view)> write;
-    std::vector<Option> options;
+    std::string_view section{}, key{};
+    std::function<std::string()> read{};  // the stored value as its reader reads it
+    std::function<void(std::string_view)> write{};
+    std::vector<Option> options{};
     const char* control = nullptr;
     const char* label = nullptr;
-    QString format;
+    QString format{};
   };
   void Add(Binding b, const cfg::IntKey& key);
   void Add(Binding b, const cfg::TextKey& key);
