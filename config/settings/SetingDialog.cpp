@@ -72,7 +72,7 @@ void SetingDialog::OnTimer(int id) {
 
 void SetingDialog::ShowRecording() {
   const bool running = host_.Recording();
-  if (running == recording_ && FindControl(kNotice)->isVisible() == running) return;
+  if (running == recording_) return;
   recording_ = running;
   FindControl(kNotice)->setVisible(running);
   for (const auto& p : pages_) p->RecordingChanged(running);
