@@ -26,6 +26,7 @@ extern "C" {
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
 #include "config/UserFolders.h"
+#include "config/Version.h"
 #include "platform/PulseServer.h"
 #include "platform/X11ClickListener.h"
 #include "platform/X11Screen.h"
@@ -38,7 +39,6 @@ extern "C" {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr const char* kVersion = "kalrec 0.1.0";
 
 constexpr const char* kUsage =
     "usage: kalrec COMMAND [ARGS]\n"
@@ -309,7 +309,7 @@ int main(int argc, char** argv) {
   const std::string command = args[0];
   args.erase(args.begin());
   if (command == "--version") {
-    std::printf("%s\n", kVersion);
+    std::printf("kalrec %s\n", kal::kVersion);
     return 0;
   }
   if (command == "--help" || command == "-h") {

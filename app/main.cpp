@@ -5,8 +5,6 @@
 #include <QApplication>
 #include <QScreen>
 
-#include <thread>
-
 #include <glog/logging.h>
 
 extern "C" {
@@ -20,15 +18,8 @@ extern "C" {
 #include "app/SingleInstance.h"
 #include "config/UserFolders.h"
 #include "mainwnd/MainWnd.h"
+#include "online/HttpTransport.h"
 #include "ui/SdlCanvas.h"
-
-namespace {
-
-// The upgrade check runs beside the message loop; it has no service to ask
-// yet and returns at once.
-void UpgradeCheck(kal::CMainWnd*) {}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -68,9 +59,11 @@ int main(int argc, char** argv) {
     window.show();
     // Destroyed before the window: from then on nothing calls into it.
     kal::SessionEnd sessionEnd([&window] { window.FinishRecordingForExit(); });
-    std::thread upgrade(UpgradeCheck, &window);
+    // On a thread of its own: nothing waits for the network.
+    window.CheckUpgradeAtStart();
     code = app.exec();
-    upgrade.join();
+    // A check still asking ends now, not at its time-out.
+    kal::online::CancelAllTransfers();
   }
   // Every player and preview closed with the window.
   kal::ui::ShutdownSdl();

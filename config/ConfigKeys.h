@@ -59,6 +59,8 @@ struct TextKey {
   INT(kRegionHeight, kGlobal, "region-height", "int", 480, kNoMin, kNoMax)                             \
   INT(kWindowClose, kGlobal, "window-close", "int", 0, kNoMin, kNoMax)                                 \
   INT(kSuspendCheck, kGlobal, "suspend-check", "int", 0, kNoMin, kNoMax)                               \
+  TEXT(kUpgradeUrl, kGlobal, "upgrade-url", "text", "https://api.kalrecorder.com/v2/upgrade_check", 520) \
+  INT(kUpgradeCheck, kGlobal, "upgrade-check", "int", 1, 0, 1)                                         \
   TEXT(kOutputDir, kGlobal, "output-dir", "text", "", 520)                                             \
   TEXT(kOutputDirType, kGlobal, "output-dir-type", "text", "", 20)                                     \
   TEXT(kAudioCompress, kGlobal, "audio-compress", "text", "", 20)                                      \

@@ -10,4 +10,9 @@ namespace kal {
 // when the file or the key is missing. Any thread.
 std::string ReadDistributionAgent(const std::string& folder = {});
 
+// The address the upgrade check asks: "upgrade-url" of the user's
+// configure.ini when set there, else of Config.ini in `folder` (an
+// installed package may name its own), else the vendor's. Any thread.
+std::string ReadUpgradeUrl(const std::string& folder = {});
+
 }  // namespace kal

@@ -12,7 +12,7 @@ namespace kal {
 
 CMainWnd::CMainWnd()
     : controllers_{&bar_, &page_, &region_, &recording_, &files_, &tray_, &cut_, &convert_, &compress_, &brush_,
-                   &settings_} {
+                   &settings_, &upgrade_} {
   for (const Controller* c : controllers_) controls_.push_back(c->Controls());
   skin_ = {"CMainWnd", "MainWindow.xml", controls_};
   setWindowFlags(Qt::Window);
@@ -50,9 +50,8 @@ void CMainWnd::HandleCustomMessage(ui::Message& msg, bool& handled) {
       raise();
       return;
     case WMU_OPEN_FEEDBACK:
-    case WMU_CHECK_UPGRADE:
-      // The feedback form and the upgrade check come
-      // with their own parts; until then the window is shown.
+      // The feedback form comes with its own part; until then the window
+      // is shown.
       LOG(INFO) << "message " << msg.id << " waits for its part";
       ShowMain();
       return;

@@ -2,7 +2,7 @@
 // The program's main window. It only routes: each page and duty is a
 // controller that owns its controls, notifications, messages and timers
 // (record page, region recording, recording control, recorded-file list, tray and hotkeys,
-// the page bar, the three tool pages, the brush and the settings dialog). Closing follows "window-close".
+// the page bar, the three tool pages, the brush, the settings dialog and the upgrade check). Closing follows "window-close".
 
 #include <string>
 #include <vector>
@@ -20,6 +20,7 @@
 #include "mainwnd/RegionControl.h"
 #include "mainwnd/SettingsControl.h"
 #include "mainwnd/TrayAndHotkeys.h"
+#include "mainwnd/UpgradeControl.h"
 
 namespace kal {
 
@@ -44,6 +45,8 @@ class CMainWnd : public ui::ControllerWindow {
   // Ends a running recording and waits until its file is complete, without
   // touching any window (the display may be gone): the program is ending.
   void FinishRecordingForExit() { recording_.FinishForExit(); }
+  // The check at start, unless the user turned it off; the window is shown.
+  void CheckUpgradeAtStart() { upgrade_.CheckAtStart(); }
 
   void ShowMain() override;
 
@@ -72,6 +75,9 @@ class CMainWnd : public ui::ControllerWindow {
   SettingsControl settings_{*this, tray_, region_, [this] {
     return recording_.UiState() == kUiRecording || recording_.UiState() == kUiPaused;
   }};
+  UpgradeControl upgrade_{*this, [this] {
+    return recording_.UiState() == kUiRecording || recording_.UiState() == kUiPaused;
+  }, [this] { recording_.FinishForExit(); }};
   std::vector<Controller*> controllers_;
   std::vector<ui::ControlList> controls_;
   ui::SkinSpec skin_{};

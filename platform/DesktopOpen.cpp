@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 extern char** environ;
@@ -19,17 +20,18 @@ constexpr const char* kOpener = "xdg-open";
 
 }  // namespace
 
-bool OpenWithDesktop(const std::string& urlOrPath, std::string& error) {
-  const std::string opener = FindProgram(kOpener);
-  if (opener.empty()) {
-    error = "xdg-open is not installed (package xdg-utils)";
-    return false;
-  }
-  char* argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(urlOrPath.c_str()),
-                  nullptr};
+bool StartDetached(const std::vector<std::string>& argv, std::string& error) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawnattr_t attr;
+  ::posix_spawnattr_init(&attr);
+  ::posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
   pid_t pid = 0;
-  if (::posix_spawn(&pid, opener.c_str(), nullptr, nullptr, argv, environ) != 0) {
-    error = "cannot start xdg-open";
+  const int rc = ::posix_spawn(&pid, argv[0].c_str(), nullptr, &attr, args.data(), environ);
+  ::posix_spawnattr_destroy(&attr);
+  if (rc != 0) {
+    error = "cannot start " + argv[0] + ": " + std::strerror(rc);
     return false;
   }
   // Reaped when it ends, so it never stays a zombie of ours.
@@ -39,6 +41,17 @@ bool OpenWithDesktop(const std::string& urlOrPath, std::string& error) {
     }
   }).detach();
   return true;
+}
+
+bool OpenWithDesktop(const std::string& urlOrPath, std::string& error) {
+  const std::string opener = FindProgram(kOpener);
+  if (opener.empty()) {
+    error = "xdg-open is not installed (package xdg-utils)";
+    return false;
+  }
+  if (StartDetached({opener, urlOrPath}, error)) return true;
+  error = "cannot start xdg-open";
+  return false;
 }
 
 }  // namespace platform

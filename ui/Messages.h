@@ -75,6 +75,16 @@ inline constexpr unsigned WMU_PAGE_NOTICE = kWmUser + 825;
 inline constexpr unsigned WMU_PLAYER_FINISHED = kWmUser + 826;
 // The camera preview to its own window: the camera delivers no more.
 inline constexpr unsigned WMU_CAMERA_LOST = kWmUser + 827;
+// The upgrade check's answer (payload: its UpgradeAnswer), to the main
+// window.
+inline constexpr unsigned WMU_UPGRADE_ANSWER = kWmUser + 828;
+// To the main window: an installer has started, or a forced upgrade was
+// cancelled; the recording is finished and the program ends.
+inline constexpr unsigned WMU_UPGRADE_EXIT = kWmUser + 829;
+// The download worker to its dialog: bytes so far (wParam) and in all
+// (lParam, -1 unknown); and the end (payload: the result).
+inline constexpr unsigned WMU_DOWNLOAD_PROGRESS = kWmUser + 830;
+inline constexpr unsigned WMU_DOWNLOAD_DONE = kWmUser + 831;
 
 namespace ui {
 
