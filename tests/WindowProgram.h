@@ -74,6 +74,8 @@ class Program {
     return Shell(kA11y + " " + verb + " '" + role + "' '" + name + "'");
   }
   void Xdo(const std::string& args) const { Shell("xdotool " + args); }
+  // Waits for the program to end: its exit code, -1 when a signal ended it.
+  int Wait() { return process_.Wait(); }
   // A control's rectangle on the screen, in the screen's pixels; false when
   // it is not there.
   bool Find(const std::string& role, const std::string& name, int& x, int& y, int& w, int& h) {

@@ -11,6 +11,7 @@
 
 #include "Subprocess.h"
 #include "TempDir.h"
+#include "TrayHost.h"
 #include "WindowProgram.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
@@ -20,24 +21,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using kaltest::Box;
 using kaltest::kProgram;
-
-struct Box {
-  int x = 0, y = 0, w = 0, h = 0;
-};
-
-Box Geometry(const std::string& command) {
-  std::istringstream in(kaltest::Output(command));
-  Box b;
-  in >> b.x >> b.y >> b.w >> b.h;
-  return b;
-}
-
-// The tray host's panel, where our icon is the only one.
-Box Panel() {
-  return Geometry("for w in $(xdotool search --name '^panel$'); do "
-                  "eval $(xdotool getwindowgeometry --shell $w); echo $X $Y $WIDTH $HEIGHT; done");
-}
 
 // The colour at (x, y) of the screen as "r,g,b".
 std::string Pixel(int x, int y) {
@@ -55,20 +40,13 @@ TEST(TrayTest, TheIconFollowsTheRecordingAndTheMenuItemsWork) {
   fs::remove(kal::ConfigStore::Instance()->Path());
   kal::cfg::Write(kal::cfg::kOutputDir, out.path());
   kal::cfg::Write(kal::cfg::kAudioMuteCheck, 1);
-  kaltest::Subprocess trayer({"trayer", "--edge", "bottom", "--align", "right", "--widthtype",
-                              "request", "--height", "32"},
-                             kaltest::Quiet());
-  std::this_thread::sleep_for(1s);
+  kaltest::TrayHost tray;
   kaltest::TempDir bin;  // the desktop's opener, replaced by one that notes its calls
   kaltest::WriteFile(bin / "xdg-open", "#!/bin/sh\necho \"$@\" >>" + (bin / "opened") + "\n");
   fs::permissions(bin / "xdg-open", fs::perms::owner_all);
   kaltest::Subprocess program({"env", "PATH=" + bin.path() + ":" + std::getenv("PATH"), kProgram},
                               kaltest::Quiet());
-  Box panel;
-  for (int i = 0; i < 50 && panel.w < 20; ++i) {
-    std::this_thread::sleep_for(100ms);
-    panel = Panel();
-  }
+  const Box panel = tray.Panel();
   ASSERT_GE(panel.w, 20) << "the icon sits in the tray";
   const int cx = panel.x + panel.w / 2, cy = panel.y + panel.h / 2;
   std::this_thread::sleep_for(500ms);
@@ -95,7 +73,7 @@ TEST(TrayTest, TheIconFollowsTheRecordingAndTheMenuItemsWork) {
   kaltest::Run("xdotool mousemove --sync " + std::to_string(cx) + " " + std::to_string(cy) +
                " click 3");
   const Box help =
-      Geometry(kaltest::kA11y + " find 'push button' '帮助' MenuWnd");
+      kaltest::Geometry(kaltest::kA11y + " find 'push button' '帮助' MenuWnd");
   ASSERT_GT(help.w, 0) << "the menu shows its items";
   EXPECT_LT(help.x + help.w, cx + 8);
   EXPECT_LT(help.y + help.h, cy);
@@ -108,9 +86,7 @@ TEST(TrayTest, TheIconFollowsTheRecordingAndTheMenuItemsWork) {
   EXPECT_NE(opened.find("help.html"), std::string::npos) << opened;
 
   // Quit from the menu ends the program.
-  kaltest::Run("xdotool mousemove --sync " + std::to_string(cx) + " " + std::to_string(cy) +
-               " click 3");
-  ASSERT_TRUE(kaltest::Run(kaltest::kA11y + " click 'push button' '退出' MenuWnd"));
+  ASSERT_TRUE(tray.Choose("退出"));
   EXPECT_EQ(program.Wait(), 0);
 }
 

@@ -19,6 +19,7 @@
 
 #include "annotate/DrawingSurface.h"
 #include "config/settings/SetingDialog.h"
+#include "online/DownloadDialog.h"
 #include "annotate/EditWindow.h"
 #include "annotate/ScreenBrushDialog.h"
 #include "annotate/ScreenMask.h"
@@ -79,6 +80,7 @@ TEST(SkinTest, EveryWindowFindsItsControlsInItsSkin) {
   ExpectSkinHasItsControls(kal::CScreenMask::kSkin);
   ExpectSkinHasItsControls(kal::ScreenBrushDialog::kSkin);
   ExpectSkinHasItsControls(kal::CEditWindow::kSkin);
+  ExpectSkinHasItsControls(kal::online::DownloadDialog::kSkin);
   NoHost host;
   ExpectSkinHasItsControls(*kal::SetingDialog(nullptr, host).Skin());
   for (const kal::RowSkin& row : {kal::RecordedFileList::kRowSkin, kal::ConvertPage::kRowSkin,
