@@ -10,7 +10,7 @@ PACKAGES=(
   libswscale-dev libswresample-dev ffmpeg
   libsdl2-dev
   libwebrtc-audio-processing-dev libyuv-dev
-  libcurl4-openssl-dev libjsoncpp-dev libcpp-httplib-dev
+  libcurl4-openssl-dev libjsoncpp-dev libcpp-httplib-dev libssl-dev openssl
   libgoogle-glog-dev libgflags-dev
   libx11-dev libxext-dev libxfixes-dev libxi-dev libxtst-dev libxrandr-dev libxdamage-dev
   libpulse-dev

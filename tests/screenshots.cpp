@@ -24,6 +24,7 @@
 
 #include "annotate/ScreenMask.h"
 #include "config/settings/SetingDialog.h"
+#include "online/DownloadDialog.h"
 #include "mainwnd/MainWnd.h"
 #include "ui/RowList.h"
 #include "mainwnd/MainTaskMenu.h"
@@ -300,6 +301,19 @@ int main(int argc, char** argv) {
     if (!settings->grab().save(QString("%1/settings-%2.png").arg(argv[1], names[i]))) return 1;
   }
   settings->close();
+  Settle(app);
+
+  // The upgrade's download dialog, part way (made without its download).
+  kal::online::UpgradeOffer offer;
+  offer.url = "https://dl.example.com/KalRecorder-2.6.0.run";
+  offer.fileName = "KalRecorder-2.6.0.run";
+  kal::online::DownloadDialog download(&window, offer);
+  download.Create();
+  download.show();
+  download.ShowProgress(43 * 1024, 100 * 1024);
+  Settle(app);
+  if (!download.grab().save(QString("%1/download-dialog.png").arg(argv[1]))) return 1;
+  download.close();
   Settle(app);
   return 0;
 }
