@@ -132,7 +132,8 @@ TransferResult Transfer(std::string url, BodySink& sink, const TransferOptions& 
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!ca.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, ca.c_str());
-    curl_easy_setopt(e, CURLOPT_NOPROXY, "*");
+    // A proxy of the user's is used, never for this machine.
+    curl_easy_setopt(e, CURLOPT_NOPROXY, "localhost,127.0.0.0/8,::1");
     curl_easy_setopt(e, CURLOPT_TIMEOUT, o.totalSeconds);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, o.connectSeconds);
     if (o.lowSpeedLimit) {
