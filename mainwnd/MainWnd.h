@@ -72,12 +72,8 @@ class CMainWnd : public ui::ControllerWindow {
   RecordingControl recording_{*this, page_, files_, tray_, region_};
   BrushControl brush_;
   // After the controllers it reaches: its dialog goes before them.
-  SettingsControl settings_{*this, tray_, region_, [this] {
-    return recording_.UiState() == kUiRecording || recording_.UiState() == kUiPaused;
-  }};
-  UpgradeControl upgrade_{*this, [this] {
-    return recording_.UiState() == kUiRecording || recording_.UiState() == kUiPaused;
-  }, [this] { recording_.FinishForExit(); }};
+  SettingsControl settings_{*this, tray_, region_, [this] { return recording_.Running(); }};
+  UpgradeControl upgrade_{*this, [this] { return recording_.Running(); }, [this] { recording_.FinishForExit(); }};
   std::vector<Controller*> controllers_;
   std::vector<ui::ControlList> controls_;
   ui::SkinSpec skin_{};

@@ -103,8 +103,7 @@ bool RecordingControl::Handle(ui::Message& msg) {
     case WMU_RECORD_STOP: StopRecording(); return true;
     case WMU_RECORD_SECONDS:
       // Seconds of an earlier session, or posted just before the stop, are stale.
-      if (static_cast<int>(msg.wParam) == session_ &&
-          (uiState_ == kUiRecording || uiState_ == kUiPaused)) {
+      if (static_cast<int>(msg.wParam) == session_ && Running()) {
         host_.Control<QLabel>(kTime)->setText(ui::ElapsedText(msg.lParam));
         if (pauseBoxWanted_) ui::PostTo(ui::WindowRole::kPauseBox, WMU_RECORD_SECONDS, 0, msg.lParam);
         if (regionWanted_) ui::PostTo(ui::WindowRole::kRecordToolbar, WMU_RECORD_SECONDS, 0, msg.lParam);

@@ -55,6 +55,8 @@ class RecordingControl : public Controller {
   // or it was stopped and finished.
   bool ConfirmQuit();
   int UiState() const { return uiState_; }
+  // A recording runs, or is paused.
+  bool Running() const { return uiState_ == kUiRecording || uiState_ == kUiPaused; }
   Recorder& Engine() { return *recorder_; }
 
  private:

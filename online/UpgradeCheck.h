@@ -38,7 +38,6 @@ class UpgradeCheck {
   // Starts a check of the address configured; false when one runs already
   // (its answer will come). UI thread.
   bool Start();
-  bool Running() const { return running_; }
 
  private:
   std::thread thread_;
