@@ -71,7 +71,11 @@ bool PulseCapture::Open(const std::string& source, int timeoutMs) {
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<uint32_t>(-1);
   attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentMs * 1000, &spec));
-  if (pa_stream_connect_record(stream_, name.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
+  // The server's timing info tells how long ago the oldest unread sample
+  // was taken, which places each fragment on the recording's clock.
+  const auto flags = static_cast<pa_stream_flags_t>(
+      PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+  if (pa_stream_connect_record(stream_, name.c_str(), &attr, flags) < 0) {
     error_ = "cannot connect the record stream";
     return false;
   }
@@ -111,6 +115,17 @@ std::size_t PulseCapture::Readable() const {
   if (!stream_) return 0;
   const std::size_t ready = pa_stream_readable_size(stream_);
   return ready == static_cast<std::size_t>(-1) ? bytes_ : std::max(ready, bytes_);
+}
+
+long long PulseCapture::LatencyMicros() const {
+  if (!stream_) return -1;
+  pa_usec_t latency = 0;
+  int negative = 0;
+  if (pa_stream_get_latency(stream_, &latency, &negative) < 0) return -1;
+  // Sources that keep no clock of their own (a pipe) can report nonsense.
+  constexpr pa_usec_t kBelievable = 2000000;
+  if (negative || latency > kBelievable) return -1;
+  return static_cast<long long>(latency);
 }
 
 void PulseCapture::Release() {

@@ -38,6 +38,11 @@ class PulseCapture {
   // Bytes the server holds ready to be read, the announced fragment
   // included. Call after NextPacketSize.
   std::size_t Readable() const;
+  // How long ago the first sample of the announced fragment was taken, in
+  // microseconds, as the server's timing info has it (everything captured
+  // and not yet read: the source's own buffer, the server's and ours); -1
+  // while the server has not told yet. Call after NextPacketSize.
+  long long LatencyMicros() const;
   // The fragment NextPacketSize announced; valid until Release().
   const void* Data() const { return data_; }
   void Release();

@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include "recorder/SoundFormat.h"
 #include "recorder/Trace.h"
 
 namespace kal {
@@ -86,7 +87,18 @@ void EncodeStage::EncodeVideo(AVFrame* frame) {
   }
 }
 
+// The audio encoder puts priming samples before the sound, which every
+// player plays: left so, each sound would be heard that much after its
+// picture. The sound of those first milliseconds makes way for them, so
+// that the recording's sound starts with its first picture.
 bool EncodeStage::AudioTurn(bool draining) {
+  if (!primingSkipped_) {
+    primingSkipped_ = true;
+    for (int skipped = 0; skipped + kSoundFrameSamples <= file_.AudioEncoder()->initial_padding;
+         skipped += kSoundFrameSamples) {
+      if (!sound_.Next(draining)) return false;
+    }
+  }
   FramePtr frame = sound_.Next(draining);
   return frame && EncodeAudio(frame.get());
 }

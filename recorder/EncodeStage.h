@@ -36,6 +36,7 @@ class EncodeStage : public Stage {
   FramePtr frame_ = MakeFrame();
   std::int64_t frameIndex_ = 0;
   std::int64_t audioSamplesIn_ = 0;  // samples given to the audio encoder
+  bool primingSkipped_ = false;
 };
 
 }  // namespace kal

@@ -15,6 +15,7 @@ extern "C" {
 
 #include "config/ConfigKeys.h"
 #include "platform/PulseCapture.h"
+#include "recorder/DriftControl.h"
 #include "recorder/SoundTimeline.h"
 #include "recorder/Trace.h"
 #include "recorder/VoiceProcessor.h"
@@ -78,8 +79,14 @@ constexpr int kMicReopenTimeoutMs = 300;
 constexpr std::chrono::milliseconds kMicPoll{5};
 // Sound more overdue than this is replaced by silence while it is missing.
 constexpr std::chrono::milliseconds kMicLateLimit{200};
-// Smaller gaps between fragments are the server's jitter, not lost sound.
-constexpr std::int64_t kMicJitterSamples = 44100 * 50 / 1000;
+// Sound this far from its place is put there at once (silence for a gap,
+// dropped when silence already stands in for it); anything nearer is the
+// drift control's to take up, so nothing is cut or added.
+constexpr std::int64_t kMicReplaceSamples = 44100 * 200 / 1000;
+// The most sound a source keeps before the server has it.
+constexpr std::chrono::microseconds kMicSourceBuffer{250000};
+// The first sound after the start or a pause goes exactly where it belongs.
+constexpr std::int64_t kMicFirstPlaceSamples = 44100 * 2 / 1000;
 
 
 // Throws away what the server has delivered so far.
@@ -165,6 +172,51 @@ int MicrophoneSource::TakeFragment(State& m, const void* data, int frames) {
   // Waits for room (never overwrites, never drops) until a stop.
   if (made > 0 && !out_.Write(planes, made, true)) return 0;
   return made;
+}
+
+// How long ago the first sample of the announced fragment was taken: the
+// server's word when it has one, else what waits to be read, taken one
+// sample after another up to now.
+std::chrono::microseconds MicrophoneSource::CaptureAge(const platform::PulseCapture& capture,
+                                                       std::size_t bytes) {
+  const auto ready = static_cast<std::int64_t>(std::max(bytes, capture.Readable()) / capture.BlockAlign());
+  const std::chrono::microseconds waiting(ready * 1000000 / capture.Rate());
+  // What waits here was taken at least that long ago, whatever the server
+  // says; more than a source's buffer beyond it is the server's timing gone
+  // stale (after a suspension), not sound.
+  const std::chrono::microseconds server(capture.LatencyMicros());
+  return server > waiting && server < waiting + kMicSourceBuffer ? server : waiting;
+}
+
+// Samples, at the encoder's rate, of sound taken that the converters still
+// hold.
+std::int64_t MicrophoneSource::Pending(State& m) const {
+  const std::int64_t inside = swr_get_delay(m.firstStage.get(), VoiceProcessor::kSampleRate) +
+                              static_cast<std::int64_t>(m.accumulated.size()) +
+                              swr_get_delay(resampler_.get(), VoiceProcessor::kSampleRate);
+  return av_rescale(inside, kTargetRate, VoiceProcessor::kSampleRate);
+}
+
+// Measures how late the sound taken up to `takenUpTo` lands, counting what
+// is still inside the converters, and has the last resampler stretch or
+// squeeze the sound that follows to take the error up.
+void MicrophoneSource::FollowClock(State& m, const SoundTimeline& timeline, DriftControl& drift,
+                                   Clock::time_point takenUpTo, Clock::time_point now) {
+  const std::int64_t inside = swr_get_delay(m.firstStage.get(), VoiceProcessor::kSampleRate) +
+                              static_cast<std::int64_t>(m.accumulated.size()) +
+                              swr_get_delay(resampler_.get(), VoiceProcessor::kSampleRate);
+  const std::int64_t pending = av_rescale(inside, kTargetRate, VoiceProcessor::kSampleRate);
+  const double late = static_cast<double>(timeline.Lateness(takenUpTo, pending)) / kTargetRate;
+  const double elapsed = std::chrono::duration<double>(now - lastFollow_).count();
+  lastFollow_ = now;
+  const double correction = drift.Update(late, elapsed);
+  // Asked again with every fragment: a compensation lapses once its
+  // distance has been resampled.
+  const int delta = static_cast<int>(std::lround(correction * kTargetRate));
+  if (swr_set_compensation(resampler_.get(), delta, kTargetRate) < 0 && !correctionRefused_) {
+    LOG(ERROR) << "the microphone's resampler takes no clock correction";
+    correctionRefused_ = true;
+  }
 }
 
 void MicrophoneSource::WriteSilence(SoundTimeline& timeline, std::int64_t samples) {
@@ -277,6 +329,7 @@ void MicrophoneSource::Body() {
   Watch watch{session_.listener, Clock::now()};
   auto lastTry = Clock::now();
   SoundTimeline timeline(kTargetRate);
+  DriftControl drift;
   while (!gate.Aborted()) {
     AlignStart(m);
     const auto now = Clock::now();
@@ -300,31 +353,36 @@ void MicrophoneSource::Body() {
       watch.lastSound = now;  // a pause is no silence of the microphone's
       continue;
     }
-    if (!timeline.Anchored()) timeline.Anchor(now);
+    if (!timeline.Anchored()) {
+      timeline.Anchor(now);
+      drift.Restart();
+      lastFollow_ = now;
+    }
     if (bytes == 0) {
       // Late or missing sound: silence stands in for what is overdue, so
       // the picture does not wait; what arrives later fills only what is
       // still open.
       watch.Silent(now);
-      WriteSilence(timeline, timeline.Missing(now - kMicLateLimit));
+      const std::int64_t overdue = timeline.Missing(now - kMicLateLimit);
+      if (overdue > 0) {
+        WriteSilence(timeline, overdue);
+        timeline.Rejoin();
+        drift.Restart();
+      }
       std::this_thread::sleep_for(kMicPoll);
       continue;
     }
     const int align = m.capture->BlockAlign(), rate = m.capture->Rate();
     int frames = static_cast<int>(bytes / align);
-    // Everything the server holds ready, this fragment first, was captured
-    // before now one sample after another: sound that comes in a burst
-    // after a stall came late, it was not lost.
-    const auto ready = static_cast<std::int64_t>(std::max(bytes, m.capture->Readable()) / align);
-    const auto fragmentStart = now - std::chrono::microseconds(ready * 1000000 / rate);
-    const std::int64_t missing = timeline.Missing(fragmentStart);
-    if (missing > kMicJitterSamples) WriteSilence(timeline, missing);
-    // Sound so late that silence already stands in for it is dropped, so
-    // what follows keeps its place against the picture.
-    const std::int64_t ahead = timeline.Ahead(fragmentStart);
+    const auto fragmentStart = now - CaptureAge(*m.capture, bytes);
+    // Where this fragment would land, counting what is still inside the
+    // converters: silence fills a gap before it, and sound so late that
+    // silence already stands in for it is dropped.
+    const std::int64_t limit = timeline.Fresh() ? kMicFirstPlaceSamples : kMicReplaceSamples;
+    const std::int64_t late = timeline.Lateness(fragmentStart, Pending(m));
+    if (late < -limit) WriteSilence(timeline, -late);
     int skip = 0;
-    if (ahead > kMicJitterSamples)
-      skip = static_cast<int>(std::min<std::int64_t>(frames, ahead * rate / kTargetRate));
+    if (late > limit) skip = static_cast<int>(std::min<std::int64_t>(frames, late * rate / kTargetRate));
     if (skip == frames) {
       m.capture->Release();
       continue;
@@ -339,6 +397,9 @@ void MicrophoneSource::Body() {
       break;
     }
     timeline.Wrote(made);
+    const auto fragmentEnd = fragmentStart + std::chrono::microseconds(
+                                                 static_cast<std::int64_t>(skip + frames) * 1000000 / rate);
+    FollowClock(m, timeline, drift, fragmentEnd, now);
   }
   Trace("micophone audio capture thread exit\n");
 }

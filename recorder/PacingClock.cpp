@@ -31,18 +31,22 @@ void PacingClock::Begin() {
 
 void PacingClock::NextTurn() { target_ += 1000000; }
 
+// The first picture is taken the moment the recording runs: it is the
+// picture of time 0, where the sound begins too.
 void PacingClock::HoldAtStart() {
   const std::int64_t now = now_();
   reference_ = now;
-  target_ = now * fps_ + 1000000;
+  target_ = now * fps_;
 }
 
 void PacingClock::PauseStep() { paused_ += now_() - reference_; }
 
+// The next picture keeps its place on the grid of running time: picture N
+// is due when the running time reaches N intervals.
 void PacingClock::PauseResume() {
   const std::int64_t now = now_();
-  target_ = now * fps_ + 1000000;
   reference_ = now;
+  target_ = grabbed_ * 1000000 + (reference_ - paused_) * fps_;
 }
 
 std::int64_t PacingClock::RunningMicros() const { return now_() + (paused_ - reference_); }

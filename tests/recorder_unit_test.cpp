@@ -20,6 +20,7 @@
 #include "recorder/RunGate.h"
 #include "recorder/SoundFifo.h"
 #include "recorder/VideoFifo.h"
+#include "recorder/DriftControl.h"
 #include "recorder/SoundTimeline.h"
 
 namespace {
@@ -372,6 +373,45 @@ TEST(SoundTimelineTest, LateSoundIsOwedAndPausesAreNot) {
   t.Anchor(start + std::chrono::seconds(12));
   EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(12100)), 4410);
   EXPECT_EQ(t.Missing(start + std::chrono::seconds(14)), 88200);
+}
+
+// A sound card whose clock runs 0.2 % fast or slow, or right, delivers
+// 10 ms blocks whose arrival times jitter by up to 3 ms; the correction
+// the resampler applies must keep its sound on the clock over a minute and
+// come to rest without wobbling the pitch.
+TEST(DriftControlTest, KeepsAFastOrSlowCardOnTheClockWithoutWobble) {
+  using Clock = kal::SoundTimeline::Clock;
+  for (const double error : {0.002, -0.002, 0.0}) {
+    SCOPED_TRACE(error);
+    kal::SoundTimeline timeline(44100);
+    kal::DriftControl drift;
+    const Clock::time_point start{};
+    timeline.Anchor(start);
+    double owed = 0, worst = 0, lastCorrection = 0, biggestStep = 0, trueLate = 0;
+    unsigned jitter = 1;
+    for (int step = 1; step <= 6000; ++step) {
+      owed += 441 * (1 + error) * (1 + drift.Correction());
+      const auto made = static_cast<std::int64_t>(owed);
+      owed -= static_cast<double>(made);
+      timeline.Wrote(made);
+      jitter = jitter * 1103515245u + 12345u;
+      const auto arrived = start + std::chrono::microseconds(step * 10000 + (jitter >> 16) % 6000 - 3000);
+      const double late = timeline.Lateness(arrived, 0) / 44100.0;
+      drift.Update(late, 0.01);
+      trueLate = timeline.Lateness(start + std::chrono::milliseconds(step * 10), 0) / 44100.0;
+      worst = std::max(worst, std::abs(trueLate));
+      if (step > 100) biggestStep = std::max(biggestStep, std::abs(drift.Correction() - lastCorrection));
+      lastCorrection = drift.Correction();
+    }
+    EXPECT_LT(worst, 0.012) << "seconds off the clock at worst";
+    EXPECT_LT(std::abs(trueLate), 0.002) << "seconds off the clock at the end";
+    EXPECT_NEAR(drift.Correction(), -error / (1 + error), 1e-4);
+    EXPECT_LT(biggestStep, 2e-5) << "the pitch wobbles with the arrival times";
+    // A pause starts the arrival times afresh, not the clock's rate.
+    drift.Restart();
+    drift.Update(0, 0.01);
+    EXPECT_NEAR(drift.Correction(), -error / (1 + error), 2e-4);
+  }
 }
 
 }  // namespace
