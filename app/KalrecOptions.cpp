@@ -82,6 +82,13 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
         return std::nullopt;
       }
       o.quality = n;
+    } else if (a == "--frame-rate-mode") {
+      if (!value(v)) return std::nullopt;
+      if (v != "constant" && v != "content") {
+        error = "--frame-rate-mode wants constant or content, not '" + v + "'";
+        return std::nullopt;
+      }
+      o.frameRateMode = v == "content" ? 1 : 0;
     } else if (a == "--area") {
       if (!value(v)) return std::nullopt;
       if (v.rfind("screen:", 0) == 0) {
@@ -188,6 +195,7 @@ void ApplyRecordOptions(const RecordOptions& o) {
     if (*o.sound == "system") set(cfg::kVoiceSource, "2");
     if (*o.sound == "both") set(cfg::kVoiceSource, "0");
   }
+  if (o.frameRateMode) set(cfg::kFrameRateMode, std::to_string(*o.frameRateMode));
   if (o.cursor) set(cfg::kMouseCheck, "1");
   if (o.highlight) set(cfg::kMouseHotRegionCheck, "1");
   if (o.ripples) set(cfg::kMouseEffectClickCheck, "1");

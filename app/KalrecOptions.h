@@ -20,6 +20,7 @@ struct RecordOptions {
   std::optional<double> seconds;
   std::optional<int> fps;
   std::optional<int> quality;
+  std::optional<int> frameRateMode;  // 0 constant, 1 content
   std::optional<std::string> area;  // "full", "follow", "all", "screen:N" or "X,Y,W,H"
   std::optional<int> monitor;       // N of "screen:N"
   int regionX = 0, regionY = 0, regionW = 0, regionH = 0;  // "all" and "screen:N": set by the caller

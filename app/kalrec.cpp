@@ -52,8 +52,10 @@ constexpr const char* kRecordUsage =
     "       [--area full|follow|all|screen:N|X,Y,W,H] [--sound none|mic|system|both]\n"
     "       [--cursor] [--highlight] [--ripples] [--watermark-text TEXT]\n"
     "       [--watermark-image FILE] [--camera] [--pause-at T:D]... [--stats]\n"
-    "       [--verbose]\n"
+    "       [--frame-rate-mode constant|content] [--verbose]\n"
     "The container follows the extension of PATH (mp4, flv, wmv, avi, mov, mkv).\n"
+    "--frame-rate-mode content writes a picture only when the screen changed\n"
+    "(at least one a second), each with its time; AVI stays constant.\n"
     "--area full is the primary monitor, all the whole X screen with every\n"
     "monitor, screen:N monitor N of kalrec devices.\n"
     "Recording ends after S seconds of running time, on Ctrl-C, SIGTERM or\n"
@@ -234,6 +236,8 @@ int Record(const std::vector<std::string>& args) {
     std::fprintf(stderr, "still screen: %lld of %lld pictures repeated without a grab\n",
                  static_cast<long long>(s.picturesRepeated),
                  static_cast<long long>(s.picturesGrabbed));
+  if (o.stats)
+    std::fprintf(stderr, "pictures written: %lld\n", static_cast<long long>(s.picturesEncoded));
   std::printf("frames=%lld dropped=%lld seconds=%.2f file=%s\n",
               static_cast<long long>(s.picturesEncoded), static_cast<long long>(s.picturesDropped),
               running, rec.FilePath().c_str());

@@ -5,8 +5,10 @@
 #   desktop  a still screen with a terminal printing a line every 100 ms
 #            (1080p30, and 2160p30 on an Xvfb of that size)
 #   typing   a still screen and the cursor moving over it (1080p30)
-# Prints a table and, last, cpu_ratio=kalrec/ffmpeg for moving 1080p30 and
-# desktop_ratio for desktop 1080p30.
+# The desktop cases also run kalrec with the content-driven frame rate
+# (recorder "content"). Prints a table, desktop_ratio (kalrec/ffmpeg,
+# desktop 1080p30), content_ratio (the same in content mode) and, last,
+# cpu_ratio=kalrec/ffmpeg for moving 1080p30.
 #
 #   bench/record.sh [SECONDS]      (default 30; builds first unless SKIP_BUILD=1)
 set -euo pipefail
@@ -61,15 +63,19 @@ run_case() {  # KIND WIDTH HEIGHT FPS
   xvfb_pid=$(xserver_pid)
   start_content "$kind" "$w" "$h" "$fps"
   painter=${content_pids[0]}
-  for who in kalrec ffmpeg; do
+  local recorders=(kalrec ffmpeg)
+  [ "$kind" = desktop ] && recorders=(kalrec content ffmpeg)
+  for who in "${recorders[@]}"; do
     local out="$work/$who-$kind-${w}x${h}-$fps.mp4" log="$work/$who.log"
     local p0 x0
     p0=$(cpu_ticks "$painter")
     x0=$(cpu_ticks "$xvfb_pid")
-    if [ "$who" = kalrec ]; then
+    if [ "$who" != ffmpeg ]; then
+      local mode=constant
+      [ "$who" = content ] && mode=content
       /usr/bin/time -f "%U %S %M" -o "$work/time" "$bin/kalrec" record --out "$out" \
         --seconds "$seconds" --fps "$fps" --quality 1 --sound none --area "0,0,$w,$h" --stats \
-        </dev/null >"$log" 2>&1
+        --frame-rate-mode "$mode" </dev/null >"$log" 2>&1
       dropped=$(grep -o 'dropped=[0-9]*' "$log" | tail -n1 | cut -d= -f2)
       first=$(grep -o 'first picture [0-9]* ms' "$log" | grep -o '[0-9]*' || echo "?")
       firsts+=("$kind ${w}x${h}@$fps: first picture ${first} ms after Run")
@@ -88,12 +94,13 @@ run_case() {  # KIND WIDTH HEIGHT FPS
     pics=$(ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets \
       -of csv=p=0 "$out")
     expected=$((seconds * fps))
+    played=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$out")
     size=$(stat -c %s "$out")
     cpu=$(awk -v u="$user" -v s="$sys" -v t="$seconds" 'BEGIN {printf "%.3f", (u + s) / t}')
     content=$(awk -v a="$p0" -v b="$p1" -v hz="$hz" -v t="$seconds" 'BEGIN {printf "%.3f", (b - a) / hz / t}')
     xserver=$(awk -v a="$x0" -v b="$x1" -v hz="$hz" -v t="$seconds" 'BEGIN {printf "%.3f", (b - a) / hz / t}')
-    rows+=("$(printf '%-7s %-8s %-10s %8s %9s %8s %8s %7s %10s %8s %8s' "$who" "$kind" "${w}x${h}@$fps" "$cpu" \
-      "$((rss / 1024))" "$pics" "$expected" "${dropped:-0}" "$size" "$content" "$xserver")")
+    rows+=("$(printf '%-7s %-8s %-10s %8s %9s %8s %8s %7s %10s %8s %8s %8.2f' "$who" "$kind" "${w}x${h}@$fps" "$cpu" \
+      "$((rss / 1024))" "$pics" "$expected" "${dropped:-0}" "$size" "$content" "$xserver" "$played")")
     eval "cpu_${who}_${kind}_${h}_${fps}=$cpu"
   done
   kill "${content_pids[@]}" 2>/dev/null || true
@@ -115,11 +122,13 @@ run_case desktop 3840 2160 30
 kill "$xvfb4k" 2>/dev/null || true
 export DISPLAY=$session_display
 
-printf '%-7s %-8s %-10s %8s %9s %8s %8s %7s %10s %8s %8s\n' recorder content case cpu_s/s \
-  peak_MB pictures expected dropped bytes content xserver
+printf '%-7s %-8s %-10s %8s %9s %8s %8s %7s %10s %8s %8s %8s\n' recorder content case cpu_s/s \
+  peak_MB pictures expected dropped bytes content xserver seconds
 printf '%s\n' "${rows[@]}"
 printf '%s\n' "${firsts[@]}"
 awk -v a="$cpu_kalrec_desktop_1080_30" -v b="$cpu_ffmpeg_desktop_1080_30" \
   'BEGIN {printf "desktop_ratio=%.2f\n", a / b}'
+awk -v a="$cpu_content_desktop_1080_30" -v b="$cpu_ffmpeg_desktop_1080_30" \
+  'BEGIN {printf "content_ratio=%.2f\n", a / b}'
 awk -v a="$cpu_kalrec_moving_1080_30" -v b="$cpu_ffmpeg_moving_1080_30" \
   'BEGIN {printf "cpu_ratio=%.2f\n", a / b}'

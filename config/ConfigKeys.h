@@ -52,6 +52,7 @@ struct TextKey {
   INT(kAudioMuteCheck, kGlobal, "audio-mute-check", "int", 0, kNoMin, kNoMax)                          \
   INT(kVideoSource, kGlobal, "video-source", "int", 0, kNoMin, kNoMax)                                 \
   INT(kVideoFramerate, kGlobal, "video-framerate", "int/text", 24, 1, 120)                             \
+  INT(kFrameRateMode, kGlobal, "frame-rate-mode", "int", 0, 0, 1)                                      \
   INT(kUserDefinedRegionCheck, kGlobal, "user-defined-region-check", "int", 0, kNoMin, kNoMax)         \
   INT(kRegionOffsetX, kGlobal, "region-offset-x", "int", 0, kNoMin, kNoMax)                            \
   INT(kRegionOffsetY, kGlobal, "region-offset-y", "int", 0, kNoMin, kNoMax)                            \

@@ -1,6 +1,7 @@
 #include "platform/PulseCapture.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include <pulse/pulseaudio.h>
 
@@ -126,6 +127,16 @@ long long PulseCapture::LatencyMicros() const {
   constexpr pa_usec_t kBelievable = 2000000;
   if (negative || latency > kBelievable) return -1;
   return static_cast<long long>(latency);
+}
+
+long long PulseCapture::TakenAgoMicros() const {
+  const long long waiting =
+      static_cast<long long>(Readable() / static_cast<std::size_t>(BlockAlign())) * 1000000 / rate_;
+  // More than a source's buffer beyond what waits here is the server's
+  // timing gone stale (after a suspension), not sound.
+  constexpr long long kSourceBuffer = 250000;
+  const long long server = LatencyMicros();
+  return server > waiting && server < waiting + kSourceBuffer ? server : waiting;
 }
 
 void PulseCapture::Release() {

@@ -39,10 +39,11 @@ class PulseCapture {
   // included. Call after NextPacketSize.
   std::size_t Readable() const;
   // How long ago the first sample of the announced fragment was taken, in
-  // microseconds, as the server's timing info has it (everything captured
-  // and not yet read: the source's own buffer, the server's and ours); -1
-  // while the server has not told yet. Call after NextPacketSize.
-  long long LatencyMicros() const;
+  // microseconds: the server's timing info (everything taken and not yet
+  // read: the source's own buffer, the server's and ours) where it is
+  // believable, else what waits here, taken one sample after another up to
+  // now. Call after NextPacketSize.
+  long long TakenAgoMicros() const;
   // The fragment NextPacketSize announced; valid until Release().
   const void* Data() const { return data_; }
   void Release();
@@ -50,6 +51,8 @@ class PulseCapture {
   const std::string& Error() const { return error_; }
 
  private:
+  long long LatencyMicros() const;
+
   std::unique_ptr<PulseLoop> loop_;
   pa_stream* stream_ = nullptr;
   const void* data_ = nullptr;

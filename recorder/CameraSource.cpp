@@ -84,9 +84,6 @@ int CameraSource::Setup(const std::string& formatOverride, const std::string& ur
 
 void CameraSource::Body() {
   RunGate& gate = session_.gate;
-  // The system sound starts with the picture; without this it would wait
-  // for ever and a camera recording would have none.
-  session_.start.video = true;
   while (!gate.Aborted()) {
     const bool open = gate.WaitOpen(kCameraGateWait, [](bool before) {
       Trace(before ? "read video packet thread lock\n" : "read video packet thread unlock\n");

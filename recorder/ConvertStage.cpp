@@ -41,6 +41,7 @@ void ConvertStage::Body() {
       if (in_.Finished()) break;
       continue;
     }
+    pts_ = packet->pts;
     if (packet->size == 0) {
       RepeatIntoFifo();  // the screen did not change, or its grab failed
       continue;
@@ -92,7 +93,7 @@ bool ConvertStage::ConvertIntoFifo(const AVFrame* picture) {
                            session_.height, 1) < 0 ||
       !converter_.Convert(picture, session_.width, session_.height, planes, linesizes))
     return false;
-  out_.Commit();
+  out_.Commit(pts_);
   lastSlot_ = slot;
   return true;
 }
@@ -105,7 +106,7 @@ void ConvertStage::RepeatIntoFifo() {
   std::uint8_t* slot = FreeSlot();
   if (!slot) return;
   if (slot != lastSlot_) std::memcpy(slot, lastSlot_, static_cast<std::size_t>(out_.PictureSize()));
-  out_.Commit();
+  out_.Commit(pts_);
   lastSlot_ = slot;
 }
 

@@ -40,6 +40,7 @@ class ConvertStage : public Stage {
   WatermarkGraph watermark_;
   PictureConverter converter_;
   std::uint8_t* lastSlot_ = nullptr;  // the last picture written
+  std::int64_t pts_ = 0;  // the place on the picture grid of the packet being converted
 };
 
 }  // namespace kal

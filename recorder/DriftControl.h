@@ -31,12 +31,16 @@ class DriftControl {
     } else {
       smoothed_ += (errorSeconds - smoothed_) * std::min(1.0, dt / kSmoothingSeconds);
     }
-    const double wanted = -(kProportional * smoothed_ + kIntegral * (integral_ + smoothed_ * dt));
+    // Errors of a few milliseconds get a gentler answer: no one hears them,
+    // and a quick one would bend the pitch with every ripple of the
+    // measurement.
+    const double beyond = std::abs(smoothed_) > kQuiet ? smoothed_ - std::copysign(kQuiet, smoothed_) : 0.0;
+    const double proportional = kGentle * smoothed_ + (kProportional - kGentle) * beyond;
+    const double wanted = -(proportional + kIntegral * (integral_ + smoothed_ * dt));
     // No wind-up: the integral does not grow while the correction is held
     // at its limit.
     if (std::abs(wanted) < kMaxCorrection || wanted * smoothed_ > 0) integral_ += smoothed_ * dt;
-    correction_ = std::clamp(-(kProportional * smoothed_ + kIntegral * integral_), -kMaxCorrection,
-                             kMaxCorrection);
+    correction_ = std::clamp(-(proportional + kIntegral * integral_), -kMaxCorrection, kMaxCorrection);
     return correction_;
   }
   // After a pause the arrival times start afresh; the clock's rate, which
@@ -50,6 +54,8 @@ class DriftControl {
   static constexpr double kSmoothingSeconds = 1.0;
   static constexpr double kProportional = 0.3;  // per second
   static constexpr double kIntegral = 0.04;     // per second squared
+  static constexpr double kQuiet = 0.005;       // seconds
+  static constexpr double kGentle = 0.1;        // per second, within kQuiet
   double smoothed_ = 0;
   double integral_ = 0;
   double correction_ = 0;

@@ -49,7 +49,8 @@ void EncodeStage::Body() {
 // ends the wait; while draining, the wait lasts until the converter has
 // delivered everything.
 bool EncodeStage::VideoTurn(bool draining) {
-  std::uint8_t* slot = pictures_.TakeOldest(kPictureWait, draining);
+  std::int64_t pts = 0;
+  std::uint8_t* slot = pictures_.TakeOldest(kPictureWait, draining, &pts);
   if (!slot) return false;
   // Encoded from the slot itself: a counted reference, so the encoder does
   // not copy it either; the slot is released when the encoder lets go.
@@ -65,7 +66,16 @@ bool EncodeStage::VideoTurn(bool draining) {
   frame->format = AV_PIX_FMT_YUV420P;
   frame->width = session_.width;
   frame->height = session_.height;
-  frame->pts = frameIndex_++;
+  // With the content-driven frame rate a picture lasts until the next one,
+  // and a key picture still comes as often as by count: the file's
+  // fragments, what a crash can lose, stay as short.
+  frame->pts = session_.pictureTimes ? pts : frameIndex_;
+  ++frameIndex_;
+  frame->pict_type = AV_PICTURE_TYPE_NONE;
+  if (session_.pictureTimes && (lastKeyPts_ < 0 || pts - lastKeyPts_ >= file_.VideoEncoder()->gop_size)) {
+    frame->pict_type = AV_PICTURE_TYPE_I;
+    lastKeyPts_ = pts;
+  }
   EncodeVideo(frame);
   av_frame_unref(frame);
   return true;

@@ -37,6 +37,7 @@ class EncodeStage : public Stage {
   std::int64_t frameIndex_ = 0;
   std::int64_t audioSamplesIn_ = 0;  // samples given to the audio encoder
   bool primingSkipped_ = false;
+  std::int64_t lastKeyPts_ = -1;  // content-driven frame rate: the last key picture's place
 };
 
 }  // namespace kal

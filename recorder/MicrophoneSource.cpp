@@ -15,8 +15,7 @@ extern "C" {
 
 #include "config/ConfigKeys.h"
 #include "platform/PulseCapture.h"
-#include "recorder/DriftControl.h"
-#include "recorder/SoundTimeline.h"
+#include "recorder/SoundClock.h"
 #include "recorder/Trace.h"
 #include "recorder/VoiceProcessor.h"
 
@@ -79,20 +78,7 @@ constexpr int kMicReopenTimeoutMs = 300;
 constexpr std::chrono::milliseconds kMicPoll{5};
 // Sound more overdue than this is replaced by silence while it is missing.
 constexpr std::chrono::milliseconds kMicLateLimit{200};
-// Sound this far from its place is put there at once (silence for a gap,
-// dropped when silence already stands in for it); anything nearer is the
-// drift control's to take up, so nothing is cut or added.
-constexpr std::int64_t kMicReplaceSamples = 44100 * 200 / 1000;
-// The most sound a source keeps before the server has it.
-constexpr std::chrono::microseconds kMicSourceBuffer{250000};
-// The first sound after the start or a pause goes exactly where it belongs.
-constexpr std::int64_t kMicFirstPlaceSamples = 44100 * 2 / 1000;
 
-
-// Throws away what the server has delivered so far.
-void DiscardBuffered(platform::PulseCapture& capture) {
-  while (capture.NextPacketSize() > 0) capture.Release();
-}
 
 bool MakeFirstStage(MicrophoneSource::State& m) {
   AVChannelLayout in;
@@ -174,20 +160,6 @@ int MicrophoneSource::TakeFragment(State& m, const void* data, int frames) {
   return made;
 }
 
-// How long ago the first sample of the announced fragment was taken: the
-// server's word when it has one, else what waits to be read, taken one
-// sample after another up to now.
-std::chrono::microseconds MicrophoneSource::CaptureAge(const platform::PulseCapture& capture,
-                                                       std::size_t bytes) {
-  const auto ready = static_cast<std::int64_t>(std::max(bytes, capture.Readable()) / capture.BlockAlign());
-  const std::chrono::microseconds waiting(ready * 1000000 / capture.Rate());
-  // What waits here was taken at least that long ago, whatever the server
-  // says; more than a source's buffer beyond it is the server's timing gone
-  // stale (after a suspension), not sound.
-  const std::chrono::microseconds server(capture.LatencyMicros());
-  return server > waiting && server < waiting + kMicSourceBuffer ? server : waiting;
-}
-
 // Samples, at the encoder's rate, of sound taken that the converters still
 // hold.
 std::int64_t MicrophoneSource::Pending(State& m) const {
@@ -197,29 +169,7 @@ std::int64_t MicrophoneSource::Pending(State& m) const {
   return av_rescale(inside, kTargetRate, VoiceProcessor::kSampleRate);
 }
 
-// Measures how late the sound taken up to `takenUpTo` lands, counting what
-// is still inside the converters, and has the last resampler stretch or
-// squeeze the sound that follows to take the error up.
-void MicrophoneSource::FollowClock(State& m, const SoundTimeline& timeline, DriftControl& drift,
-                                   Clock::time_point takenUpTo, Clock::time_point now) {
-  const std::int64_t inside = swr_get_delay(m.firstStage.get(), VoiceProcessor::kSampleRate) +
-                              static_cast<std::int64_t>(m.accumulated.size()) +
-                              swr_get_delay(resampler_.get(), VoiceProcessor::kSampleRate);
-  const std::int64_t pending = av_rescale(inside, kTargetRate, VoiceProcessor::kSampleRate);
-  const double late = static_cast<double>(timeline.Lateness(takenUpTo, pending)) / kTargetRate;
-  const double elapsed = std::chrono::duration<double>(now - lastFollow_).count();
-  lastFollow_ = now;
-  const double correction = drift.Update(late, elapsed);
-  // Asked again with every fragment: a compensation lapses once its
-  // distance has been resampled.
-  const int delta = static_cast<int>(std::lround(correction * kTargetRate));
-  if (swr_set_compensation(resampler_.get(), delta, kTargetRate) < 0 && !correctionRefused_) {
-    LOG(ERROR) << "the microphone's resampler takes no clock correction";
-    correctionRefused_ = true;
-  }
-}
-
-void MicrophoneSource::WriteSilence(SoundTimeline& timeline, std::int64_t samples) {
+void MicrophoneSource::WriteSilence(SoundClock& clock, std::int64_t samples) {
   constexpr int kPiece = 4096;
   float zeros[kPiece] = {};
   std::uint8_t* planes[2] = {reinterpret_cast<std::uint8_t*>(zeros),
@@ -227,15 +177,12 @@ void MicrophoneSource::WriteSilence(SoundTimeline& timeline, std::int64_t sample
   while (samples > 0) {
     const int n = static_cast<int>(std::min<std::int64_t>(samples, kPiece));
     if (!out_.Write(planes, n, true)) return;
-    timeline.Wrote(n);
+    clock.Wrote(n);
     samples -= n;
   }
 }
 
-void MicrophoneSource::Ended() {
-  session_.start.microphoneEnded = true;
-  out_.Finish();
-}
+void MicrophoneSource::Ended() { out_.Finish(); }
 
 // Connects to the device and makes the first resampling stage for its
 // format. False, with `why` saying why, when it cannot be had.
@@ -275,25 +222,6 @@ bool MicrophoneSource::Open(State& m, std::string& lost) {
   return true;
 }
 
-// Start alignment: throws away what the device delivered before all
-// sources are ready. A system-sound source that has ended counts as ready.
-void MicrophoneSource::AlignStart(State& m) {
-  StartLine& start = session_.start;
-  const auto discard = [&m] {
-    if (m.capture) DiscardBuffered(*m.capture);
-  };
-  if (session_.settings.voiceSource == VoiceSource::kBoth) {
-    while (!(start.microphone && start.SystemSettled()) && !session_.gate.Aborted()) {
-      discard();
-      start.microphone = true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  } else if (!start.microphone) {
-    discard();
-    start.microphone = true;
-  }
-}
-
 // What the user is told of the microphone while recording: once when it
 // falls silent (never started, stopped, dropped), once when it is back.
 void MicrophoneSource::Watch::Heard(Clock::time_point now) {
@@ -328,10 +256,8 @@ void MicrophoneSource::Body() {
   }
   Watch watch{session_.listener, Clock::now()};
   auto lastTry = Clock::now();
-  SoundTimeline timeline(kTargetRate);
-  DriftControl drift;
+  SoundClock clock(session_.sync, kTargetRate);
   while (!gate.Aborted()) {
-    AlignStart(m);
     const auto now = Clock::now();
     if (m.capture && m.capture->Failed()) {
       LOG(ERROR) << "read audio packet err: the sound server dropped the microphone";
@@ -347,42 +273,32 @@ void MicrophoneSource::Body() {
     const size_t bytes = m.capture ? m.capture->NextPacketSize() : 0;
     if (bytes > 0) watch.Heard(now);
     if (!gate.IsOpen()) {
-      if (bytes > 0) m.capture->Release();  // paused: nothing is kept
+      // Before the start and in a pause nothing is kept.
+      if (bytes > 0) m.capture->Release();
       else std::this_thread::sleep_for(kMicPoll);
-      timeline.Reset();
+      clock.Rejoin();
       watch.lastSound = now;  // a pause is no silence of the microphone's
       continue;
-    }
-    if (!timeline.Anchored()) {
-      timeline.Anchor(now);
-      drift.Restart();
-      lastFollow_ = now;
     }
     if (bytes == 0) {
       // Late or missing sound: silence stands in for what is overdue, so
       // the picture does not wait; what arrives later fills only what is
       // still open.
       watch.Silent(now);
-      const std::int64_t overdue = timeline.Missing(now - kMicLateLimit);
+      const std::int64_t overdue = clock.Missing(now - kMicLateLimit);
       if (overdue > 0) {
-        WriteSilence(timeline, overdue);
-        timeline.Rejoin();
-        drift.Restart();
+        WriteSilence(clock, overdue);
+        clock.Rejoin();
       }
       std::this_thread::sleep_for(kMicPoll);
       continue;
     }
     const int align = m.capture->BlockAlign(), rate = m.capture->Rate();
     int frames = static_cast<int>(bytes / align);
-    const auto fragmentStart = now - CaptureAge(*m.capture, bytes);
-    // Where this fragment would land, counting what is still inside the
-    // converters: silence fills a gap before it, and sound so late that
-    // silence already stands in for it is dropped.
-    const std::int64_t limit = timeline.Fresh() ? kMicFirstPlaceSamples : kMicReplaceSamples;
-    const std::int64_t late = timeline.Lateness(fragmentStart, Pending(m));
-    if (late < -limit) WriteSilence(timeline, -late);
-    int skip = 0;
-    if (late > limit) skip = static_cast<int>(std::min<std::int64_t>(frames, late * rate / kTargetRate));
+    const auto taken = now - std::chrono::microseconds(m.capture->TakenAgoMicros());
+    const SoundClock::Placement place = clock.Place(taken, Pending(m));
+    WriteSilence(clock, place.silence);
+    const int skip = static_cast<int>(std::min<std::int64_t>(frames, place.drop * rate / kTargetRate));
     if (skip == frames) {
       m.capture->Release();
       continue;
@@ -396,10 +312,14 @@ void MicrophoneSource::Body() {
       watch.Gone("the microphone's sound could not be converted; recording on without it");
       break;
     }
-    timeline.Wrote(made);
-    const auto fragmentEnd = fragmentStart + std::chrono::microseconds(
-                                                 static_cast<std::int64_t>(skip + frames) * 1000000 / rate);
-    FollowClock(m, timeline, drift, fragmentEnd, now);
+    clock.Wrote(made);
+    const auto takenUpTo =
+        taken + std::chrono::microseconds(static_cast<std::int64_t>(skip + frames) * 1000000 / rate);
+    if (!SetCorrection(resampler_.get(), clock.Follow(takenUpTo, Pending(m), now), kTargetRate) &&
+        !correctionRefused_) {
+      LOG(ERROR) << "the microphone's resampler takes no clock correction";
+      correctionRefused_ = true;
+    }
   }
   Trace("micophone audio capture thread exit\n");
 }

@@ -17,14 +17,9 @@
 #include "recorder/SoundFifo.h"
 #include "recorder/Stage.h"
 
-namespace platform {
-class PulseCapture;
-}
-
 namespace kal {
 
-class DriftControl;
-class SoundTimeline;
+class SoundClock;
 
 class MicrophoneSource : public Stage {
  public:
@@ -56,20 +51,14 @@ class MicrophoneSource : public Stage {
   };
   bool Connect(State& m, int timeoutMs, std::string& why);
   bool Open(State& m, std::string& lost);
-  void AlignStart(State& m);
   int TakeFragment(State& m, const void* data, int frames);
-  void WriteSilence(SoundTimeline& timeline, std::int64_t samples);
-  static std::chrono::microseconds CaptureAge(const platform::PulseCapture& capture,
-                                              std::size_t bytes);
+  void WriteSilence(SoundClock& clock, std::int64_t samples);
   std::int64_t Pending(State& m) const;
-  void FollowClock(State& m, const SoundTimeline& timeline, DriftControl& drift,
-                   Clock::time_point takenUpTo, Clock::time_point now);
 
   SoundFifo& out_;
   std::vector<CaptureDeviceInfo> devices_;
   SwrPtr resampler_;  // 32 kHz mono 16-bit to the encoder's format
   bool correctionRefused_ = false;
-  Clock::time_point lastFollow_{};
 };
 
 }  // namespace kal

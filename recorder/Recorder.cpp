@@ -38,9 +38,10 @@ Recorder::~Recorder() {
 
 void Recorder::ResetSession(int frameRate) {
   session_.gate.Reset();
-  session_.start.Reset();
+  session_.sync.Reset();
   session_.counters.Reset();
   session_.muted = false;
+  session_.pictureTimes = false;
   session_.listener = this;
   // A hand-edited or damaged setting must not reach the encoder as 0 or
   // 100000 pictures a second.
@@ -68,6 +69,10 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
   ResetSession(frameRate);
   ++sessionNumber_;
   session_.settings = ReadSessionSettings();
+  // AVI keeps one picture per interval.
+  session_.pictureTimes = session_.settings.frameRateMode == 1 &&
+                          session_.settings.videoSource == VideoSource::kScreen &&
+                          extension != "avi" && extension != "AVI";
   {
     std::lock_guard<std::mutex> lock(finishLock_);
     filePath_ = folder + "/" + fileName;
@@ -140,8 +145,7 @@ int Recorder::SetupSound() {
     if (!systemSource_->Setup()) return -1;
   }
   if (file_->Begin() != 0) return -1;
-  if (session_.muted) session_.start.sound = true;
-  sound_ = std::make_unique<SoundInput>(session_, microphoneSound_, systemSound_, systemSource_.get());
+  sound_ = std::make_unique<SoundInput>(session_, microphoneSound_, systemSound_);
   encoder_ = std::make_unique<EncodeStage>(session_, pictures_, *sound_, *file_);
   return 0;
 }
@@ -171,12 +175,14 @@ int Recorder::Run() {
   state_ = kRecording;
   std::int64_t unset = 0;
   session_.counters.firstRunAt.compare_exchange_strong(unset, av_gettime_relative());
+  session_.sync.Run(Synchroniser::Clock::now());
   session_.gate.Open();
   return 0;
 }
 
 int Recorder::Pause() {
   state_ = kPaused;
+  session_.sync.Pause(Synchroniser::Clock::now());
   session_.gate.Shut();
   return 0;
 }

@@ -79,16 +79,19 @@ void ScreenSource::Body() {
   RunGate& gate = session_.gate;
 
   clock.Begin();
-  session_.start.video = true;
+  clock.HoldAtStart();
   while (!gate.Aborted()) {
     clock.NextTurn();
-    if (!WaitForSound(clock)) break;
     if (!WaitForTurn(clock, gate, kReadGateWait, [](bool before) {
           Trace(before ? "read video packet thread lock\n" : "read video packet thread unlock\n");
         }))
       break;
     TakePicture(clock, effects, cursor);
   }
+  // The last picture lasts to the stop: the file is as long as the
+  // recording.
+  if (session_.pictureTimes && clock.Grabbed() > 0 && lastQueued_ < clock.Grabbed() - 1)
+    Queue(MakePacket(), clock.Grabbed() - 1);
   grabber_.Release();
   const std::int64_t running = clock.RunningMicros();
   LOG(ERROR) << "frames: " << clock.Grabbed();
@@ -96,19 +99,6 @@ void ScreenSource::Body() {
   LOG(ERROR) << "diff frames: "
              << static_cast<std::int64_t>(running / 1000000.0 * session_.frameRate - clock.Grabbed());
   Trace("%s\n", "video read thread exit");
-}
-
-// Start alignment: the first picture waits for the sound sources. False
-// once stopped.
-bool ScreenSource::WaitForSound(PacingClock& clock) {
-  StartLine& start = session_.start;
-  while (!start.sound && !session_.gate.Aborted()) {
-    const bool ready = start.SoundSettled(session_.settings.voiceSource);
-    if (ready) start.sound = true;
-    clock.HoldAtStart();
-    if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return !session_.gate.Aborted();
 }
 
 // A picture may repeat the last one when neither the screen nor the cursor
@@ -150,11 +140,14 @@ void ScreenSource::TakePicture(PacingClock& clock, CursorEffects& effects, Curso
     px = p.pictureX;
     py = p.pictureY;
   }
+  const std::int64_t index = clock.Grabbed();  // the picture's place on the grid
   if (Still(clock, effects, cursor)) {
     clock.CountGrab();
     ++counters.picturesGrabbed;
     ++counters.picturesRepeated;
-    Queue(MakePacket());  // empty: the last picture again
+    // The last picture again (an empty packet), unless pictures carry
+    // their times: then the last one simply lasts.
+    if (!session_.pictureTimes) Queue(MakePacket(), index);
     return;
   }
   const bool grabbed = GrabScreen(clock);
@@ -172,7 +165,7 @@ void ScreenSource::TakePicture(PacingClock& clock, CursorEffects& effects, Curso
     if (!cursor.grabFailing) LOG(ERROR) << "screen grab failed: the last picture is repeated";
     cursor.grabFailing = true;
     ++counters.picturesRepeated;
-    Queue(MakePacket());
+    Queue(MakePacket(), index);
     return;
   }
   cursor.grabFailing = false;
@@ -181,13 +174,16 @@ void ScreenSource::TakePicture(PacingClock& clock, CursorEffects& effects, Curso
   cursor.drawnY = cursor.image.y;
   cursor.drawnSerial = cursor.image.serial;
   PacketPtr packet = MakePacket();
-  if (packet && grabber_.BuildPacket(packet.get())) Queue(std::move(packet));
+  if (packet && grabber_.BuildPacket(packet.get())) Queue(std::move(packet), index);
 }
 
 // Queues a picture for the converter, or counts it dropped when the queue
 // is full.
-void ScreenSource::Queue(PacketPtr packet) {
-  if (!packet || out_.TryPush(std::move(packet))) return;
+void ScreenSource::Queue(PacketPtr packet, std::int64_t index) {
+  if (!packet) return;
+  packet->pts = packet->dts = index;
+  lastQueued_ = index;
+  if (out_.TryPush(std::move(packet))) return;
   LOG(ERROR) << "video queue size: " << out_.Size();
   ++session_.counters.picturesDropped;
 }

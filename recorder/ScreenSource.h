@@ -39,11 +39,12 @@ class ScreenSource : public Stage {
     unsigned long drawnSerial = 0;
   };
   CursorEffectSettings EffectSettings() const;
-  bool WaitForSound(PacingClock& clock);
   void TakePicture(PacingClock& clock, CursorEffects& effects, Cursor& cursor);
   bool Still(const PacingClock& clock, const CursorEffects& effects, const Cursor& cursor);
   bool GrabScreen(const PacingClock& clock);
-  void Queue(PacketPtr packet);
+  // `index`: the picture's place on the grid of picture intervals.
+  void Queue(PacketPtr packet, std::int64_t index);
+  std::int64_t lastQueued_ = -1;
 
   PacketQueue& out_;
   ScreenGrabber grabber_;

@@ -28,6 +28,7 @@ SessionSettings ReadSessionSettings() {
     default: s.voiceSource = VoiceSource::kNone; break;
   }
   s.audioMuteCheck = cfg::Read(cfg::kAudioMuteCheck);
+  s.frameRateMode = cfg::Read(cfg::kFrameRateMode);
   s.microphoneCheck = cfg::Read(cfg::kMicrophoneCheck);
   s.voiceSize = cfg::Read(cfg::kVoiceSize);
 

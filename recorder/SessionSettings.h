@@ -28,6 +28,9 @@ struct SessionSettings {
   VideoSource videoSource = VideoSource::kScreen;
   VoiceSource voiceSource = VoiceSource::kBoth;
   int audioMuteCheck = 0;
+  // Pictures: 0 one per interval, 1 only when the screen changed (and at
+  // least one a second), each with its time.
+  int frameRateMode = 0;
   int microphoneCheck = 1;    // gain control on the microphone
   int voiceSize = 20;         // its gain, dB
 

@@ -1,6 +1,6 @@
 #pragma once
 // What the stages of one recording session share: its settings and sizes,
-// the run gate, the start line, the counters, and the listener they report
+// the run gate, the clock every source places its takings by, the counters, and the listener they report
 // to (the Recorder that wires them). The Recorder fills it at Start, before
 // any stage runs; the stages only read the plain fields.
 
@@ -11,31 +11,9 @@
 #include "recorder/RecorderTypes.h"
 #include "recorder/RunGate.h"
 #include "recorder/SessionSettings.h"
+#include "recorder/Synchroniser.h"
 
 namespace kal {
-
-// Start alignment: every source begins together. A source is settled when
-// it is ready or has ended (it will never be ready, and nobody waits for
-// it).
-struct StartLine {
-  std::atomic<bool> video{false};
-  std::atomic<bool> microphone{false};
-  std::atomic<bool> system{false};
-  std::atomic<bool> microphoneEnded{false};
-  std::atomic<bool> systemEnded{false};
-  std::atomic<bool> sound{false};  // the sources the session uses are settled
-
-  bool MicrophoneSettled() const { return microphone || microphoneEnded; }
-  bool SystemSettled() const { return system || systemEnded; }
-  bool SoundSettled(VoiceSource v) const {
-    return v == VoiceSource::kBoth         ? MicrophoneSettled() && SystemSettled()
-           : v == VoiceSource::kMicrophone ? MicrophoneSettled()
-                                           : SystemSettled();
-  }
-  void Reset() {
-    video = microphone = system = microphoneEnded = systemEnded = sound = false;
-  }
-};
 
 struct SessionCounters {
   std::atomic<std::int64_t> picturesGrabbed{0};
@@ -75,8 +53,11 @@ struct SessionState {
   int width = 0;  // of the recorded pictures
   int height = 0;
   bool muted = false;  // no sound source: the encoder writes silence
+  // Content-driven frame rate: a screen picture carries its place on the
+  // picture grid, and an unchanged one is left out rather than repeated.
+  bool pictureTimes = false;
   RunGate gate;
-  StartLine start;
+  Synchroniser sync;
   SessionCounters counters;
   StageListener* listener = nullptr;
   // Tests: the encoder takes no turns while set, as if the disk or the

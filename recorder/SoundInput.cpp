@@ -13,14 +13,13 @@ extern "C" {
 }
 
 #include "recorder/SoundFormat.h"
-#include "recorder/SystemSoundSource.h"
 #include "recorder/Trace.h"
 
 namespace kal {
 
 constexpr std::chrono::milliseconds kSoundPoll{10};
-// How long a drain waits for the system-sound thread's last block.
-constexpr std::chrono::milliseconds kSystemDrainWait{1000};
+// How long a drain waits for a source thread's last sound.
+constexpr std::chrono::milliseconds kDrainWait{1000};
 
 int SoundInput::Setup(const AVCodecContext* encoder) {
   encoder_ = encoder;
@@ -112,47 +111,35 @@ FramePtr SoundInput::Next(bool draining) {
   }
   switch (session_.settings.voiceSource) {
     case VoiceSource::kMicrophone:
-      return TakeMicrophone(frame.get(), draining) ? std::move(frame) : nullptr;
+      return Take(microphone_, frame.get(), draining) ? std::move(frame) : nullptr;
     case VoiceSource::kSystem:
-      TakeSystemSound(frame.get(), draining);
-      return frame;
+      return Take(system_, frame.get(), draining) ? std::move(frame) : nullptr;
     default: {
-      if (!TakeMicrophone(frame.get(), draining)) return nullptr;
+      if (!Take(microphone_, frame.get(), draining)) return nullptr;
       FramePtr system = NewFrame(true);
       FramePtr mixed = NewFrame(false);
       if (!system || !mixed) return nullptr;
-      TakeSystemSound(system.get(), draining);
+      if (!Take(system_, system.get(), draining)) return nullptr;
       return Mix(frame.get(), system.get(), mixed.get()) ? std::move(mixed) : nullptr;
     }
   }
 }
 
-// 1024 microphone samples. Waits for them while recording; once the
-// microphone thread has ended (device gone) silence makes up the rest.
-bool SoundInput::TakeMicrophone(AVFrame* frame, bool draining) {
-  while (!draining && !microphone_.WaitFor(kSoundFrameSamples, kSoundPoll, false)) {
-    if (microphone_.Aborted()) return false;
-    if (microphone_.Finished()) break;
+// The next 1024 samples of one source. While recording they are waited
+// for (a stop ends the wait: false); once the source has ended, silence
+// makes up the rest. A drain waits for what the source still hands over as
+// it ends, and silence makes up what never comes.
+bool SoundInput::Take(SoundFifo& fifo, AVFrame* frame, bool draining) {
+  if (draining) {
+    fifo.WaitFor(kSoundFrameSamples, kDrainWait, true);
+  } else {
+    while (!fifo.WaitFor(kSoundFrameSamples, kSoundPoll, false)) {
+      if (fifo.Aborted()) return false;
+      if (fifo.Finished()) break;
+    }
   }
-  microphone_.Read(frame->data, kSoundFrameSamples);
+  fifo.Read(frame->data, kSoundFrameSamples);
   return true;
-}
-
-// Up to 1024 samples of system sound, silence for the rest; silence at
-// once while nothing plays.
-void SoundInput::TakeSystemSound(AVFrame* frame, bool draining) {
-  if (!draining) {
-    if (!systemSource_ || !systemSource_->Active()) {
-      av_samples_set_silence(frame->data, 0, kSoundFrameSamples, 2, AV_SAMPLE_FMT_FLTP);
-      return;
-    }
-    while (!system_.Aborted() && !system_.Finished() && systemSource_->Active() &&
-           !system_.WaitFor(kSoundFrameSamples, kSoundPoll, false)) {
-    }
-  }
-  // The system-sound thread hands over its last partial block as it ends.
-  if (draining || system_.Aborted()) system_.WaitFor(kSoundFrameSamples, kSystemDrainWait, true);
-  system_.Read(frame->data, kSoundFrameSamples);
 }
 
 bool SoundInput::Mix(AVFrame* microphone, AVFrame* system, AVFrame* mixed) {

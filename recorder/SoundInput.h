@@ -1,8 +1,8 @@
 #pragma once
 // The encoder's side of the sound sources: each call gives the next frame
 // of 1024 samples from what the session records. Silence when it records
-// no sound; the microphone, waited for while recording; system sound,
-// waited for only while something plays; or both, mixed.
+// no sound; else the microphone, system sound or both mixed, each waited
+// for while recording (each source stands in silence for what it lacks).
 
 #include "media/FfmpegPtr.h"
 #include "recorder/SessionState.h"
@@ -10,14 +10,10 @@
 
 namespace kal {
 
-class SystemSoundSource;
-
 class SoundInput {
  public:
-  // `system` tells whether system sound is playing; null without it.
-  SoundInput(SessionState& session, SoundFifo& microphone, SoundFifo& system,
-             const SystemSoundSource* systemSource)
-      : session_(session), microphone_(microphone), system_(system), systemSource_(systemSource) {}
+  SoundInput(SessionState& session, SoundFifo& microphone, SoundFifo& system)
+      : session_(session), microphone_(microphone), system_(system) {}
 
   // Builds the mix for both sources, in the encoder's format. 0 or -1.
   int Setup(const AVCodecContext* encoder);
@@ -28,14 +24,12 @@ class SoundInput {
 
  private:
   FramePtr NewFrame(bool withBuffer) const;
-  bool TakeMicrophone(AVFrame* frame, bool draining);
-  void TakeSystemSound(AVFrame* frame, bool draining);
+  static bool Take(SoundFifo& fifo, AVFrame* frame, bool draining);
   bool Mix(AVFrame* microphone, AVFrame* system, AVFrame* mixed);
 
   SessionState& session_;
   SoundFifo& microphone_;
   SoundFifo& system_;
-  const SystemSoundSource* systemSource_;
   const AVCodecContext* encoder_ = nullptr;
   FilterGraphPtr mixGraph_;
   AVFilterContext* mixSystem_ = nullptr;      // "in0"

@@ -9,30 +9,31 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 }
 
 #include "platform/PulseCapture.h"
+#include "recorder/SoundClock.h"
 #include "recorder/Trace.h"
 
 namespace kal {
 
 constexpr int kTargetRate = 44100;
-constexpr int kStagingFrames = 22050;  // about half a second
-// After this many empty 10 ms polls system sound counts as silent.
-constexpr int kEmptyPollsUntilSilent = 100;
 constexpr std::chrono::milliseconds kPollInterval{10};
+// Sound more overdue than this is replaced by silence while it is missing
+// (nothing plays and the server sends nothing, or it dropped the monitor).
+constexpr std::chrono::milliseconds kLateLimit{200};
 // A monitor the sound server dropped is asked for again this often, each
 // time waiting no longer than this.
 constexpr std::chrono::milliseconds kRetry{1000};
 constexpr int kReopenTimeoutMs = 300;
 
-// Collects the device's interleaved 32-bit sound in a staging block and
-// converts each full block into the FIFO.
+// Converts the device's interleaved 32-bit sound, fragment by fragment, into
+// the FIFO; its resampler also takes the clock's correction.
 class SystemSoundSource::Converter {
  public:
   Converter(int channels, int rate, int blockAlign, SoundFifo& out)
-      : blockAlign_(blockAlign), out_(out),
-        staging_(static_cast<size_t>(kStagingFrames) * blockAlign) {
+      : rate_(rate), blockAlign_(blockAlign), out_(out) {
     AVChannelLayout in;
     av_channel_layout_default(&in, channels);
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
@@ -41,86 +42,61 @@ class SystemSoundSource::Converter {
                                           AV_SAMPLE_FMT_S32, rate, 0, nullptr);
     swr_.reset(raw);
     av_channel_layout_uninit(&in);
-    if (alloc < 0 || !swr_ || swr_init(swr_.get()) < 0) {
+    // Resampling even at equal rates, so that the clock can be followed.
+    if (alloc < 0 || !swr_ || av_opt_set_int(swr_.get(), "flags", SWR_FLAG_RESAMPLE, 0) < 0 ||
+        swr_init(swr_.get()) < 0) {
       LOG(ERROR) << "Could not set up the system sound's resampler";
-      swr_.reset();
-      return;
-    }
-    converted_ = MakeFrame();
-    converted_->format = AV_SAMPLE_FMT_FLTP;
-    converted_->nb_samples = static_cast<int>(av_rescale_rnd(
-        swr_get_delay(swr_.get(), rate) + kStagingFrames, kTargetRate, rate, AV_ROUND_UP));
-    av_channel_layout_copy(&converted_->ch_layout, &stereo);
-    if (av_frame_get_buffer(converted_.get(), 0) < 0) {
-      LOG(ERROR) << "av_frame_get_buffer error";
       swr_.reset();
     }
   }
   bool Ready() const { return swr_ != nullptr; }
+  SwrContext* Resampler() const { return swr_.get(); }
+  // Samples, at the encoder's rate, the resampler still holds.
+  std::int64_t Pending() const { return swr_get_delay(swr_.get(), kTargetRate); }
 
-  // False when a block could not be converted.
-  bool Add(const std::uint8_t* data, size_t bytes) {
-    size_t left = bytes - bytes % blockAlign_;
-    while (left > 0) {
-      const size_t n = std::min(left, staging_.size() - fill_);
-      std::memcpy(staging_.data() + fill_, data, n);
-      fill_ += n;
-      data += n;
-      left -= n;
-      if (fill_ == staging_.size() && !Flush()) return false;
-    }
-    return true;
-  }
-
-  // Converts what the staging block holds.
-  bool Flush() {
-    if (fill_ == 0) return true;
-    const std::uint8_t* in[1] = {staging_.data()};
-    const int made = swr_convert(swr_.get(), converted_->data, converted_->nb_samples, in,
-                                 static_cast<int>(fill_ / blockAlign_));
-    fill_ = 0;
+  // Samples handed over; -1 when the sound could not be converted. No data:
+  // what the resampler holds.
+  int Add(const std::uint8_t* data, int frames) {
+    const int room = static_cast<int>(
+        av_rescale_rnd(swr_get_delay(swr_.get(), rate_) + frames, kTargetRate, rate_, AV_ROUND_UP) + 16);
+    left_.resize(static_cast<size_t>(room) * sizeof(float));
+    right_.resize(static_cast<size_t>(room) * sizeof(float));
+    std::uint8_t* planes[2] = {left_.data(), right_.data()};
+    const std::uint8_t* in[1] = {data};
+    const int made = swr_convert(swr_.get(), planes, room, data ? in : nullptr, data ? frames : 0);
     if (made < 0) {
       LOG(ERROR) << "swr_convert  error";
-      return false;
+      return -1;
     }
-    out_.Write(converted_->data, made, false);
-    return true;
+    if (made > 0) out_.Write(planes, made, false);
+    return made;
   }
+  int BlockAlign() const { return blockAlign_; }
 
  private:
+  int rate_;
   int blockAlign_;
   SoundFifo& out_;
   SwrPtr swr_;
-  FramePtr converted_;
-  std::vector<std::uint8_t> staging_;
-  size_t fill_ = 0;
+  std::vector<std::uint8_t> left_;
+  std::vector<std::uint8_t> right_;
 };
 
-bool SystemSoundSource::Setup() {
-  active_ = false;
-  return out_.Allocate(kTargetRate * 3);
-}
+bool SystemSoundSource::Setup() { return out_.Allocate(kTargetRate * 3); }
 
-void SystemSoundSource::Ended() {
-  active_ = false;
-  session_.start.systemEnded = true;
-  out_.Finish();
-}
+void SystemSoundSource::Ended() { out_.Finish(); }
 
-// Start alignment: the backlog is thrown away until every source is ready.
-// True once aligned.
-bool SystemSoundSource::AlignStart(platform::PulseCapture& capture) {
-  StartLine& start = session_.start;
-  if (start.system && start.video &&
-      (session_.settings.voiceSource != VoiceSource::kBoth || start.MicrophoneSettled()))
-    return true;
-  if (capture.NextPacketSize() == 0) {
-    start.system = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  } else {
-    capture.Release();
+void SystemSoundSource::WriteSilence(SoundClock& clock, std::int64_t samples) {
+  constexpr int kPiece = 4096;
+  float zeros[kPiece] = {};
+  std::uint8_t* planes[2] = {reinterpret_cast<std::uint8_t*>(zeros),
+                             reinterpret_cast<std::uint8_t*>(zeros)};
+  while (samples > 0) {
+    const int n = static_cast<int>(std::min<std::int64_t>(samples, kPiece));
+    if (!out_.Write(planes, n, false)) return;
+    clock.Wrote(n);
+    samples -= n;
   }
-  return false;
 }
 
 void SystemSoundSource::Report(const std::string& lost, bool whileRecording) {
@@ -158,60 +134,70 @@ void SystemSoundSource::Body() {
   const RunGate& gate = session_.gate;
   bool gone = false;  // told as lost and not back since
   auto lastTry = std::chrono::steady_clock::now();
-  int emptyPolls = 0;
+  SoundClock clock(session_.sync, kTargetRate);
   while (!gate.Aborted()) {
-    if (!c.capture) {
-      // Dropped by the sound server: asked for again now and then, while
-      // the encoder takes silence.
-      const auto now = std::chrono::steady_clock::now();
-      if (now - lastTry >= kRetry) {
-        lastTry = now;
-        Connect(c, kReopenTimeoutMs);
-      }
-      if (!c.capture) {
-        std::this_thread::sleep_for(kPollInterval);
-        continue;
-      }
+    const auto now = SoundClock::Clock::now();
+    if (!c.capture && now - lastTry >= kRetry) {
+      // Dropped by the sound server: asked for again now and then.
+      lastTry = now;
+      Connect(c, kReopenTimeoutMs);
     }
-    if (!AlignStart(*c.capture)) continue;
-    const size_t bytes = c.capture->NextPacketSize();
-    if (c.capture->Failed()) {
+    const size_t bytes = c.capture ? c.capture->NextPacketSize() : 0;
+    if (c.capture && c.capture->Failed()) {
       LOG(ERROR) << "AudioCaptureClient GetBuffer  error";
-      c.converter->Flush();  // what came before still belongs to the recording
+      c.converter->Add(nullptr, 0);  // what came before still belongs to the recording
       c.capture.reset();
-      active_ = false;
-      lastTry = std::chrono::steady_clock::now();
+      c.converter.reset();
+      lastTry = now;
       if (!gone) Report("the sound server dropped the system sound; silence until it is back", true);
       gone = true;
       continue;
     }
+    if (!gate.IsOpen()) {
+      // Before the start and in a pause nothing is kept.
+      if (bytes > 0) c.capture->Release();
+      else std::this_thread::sleep_for(kPollInterval);
+      clock.Rejoin();
+      continue;
+    }
     if (bytes == 0) {
-      std::this_thread::sleep_for(kPollInterval);
-      if (++emptyPolls >= kEmptyPollsUntilSilent) {
-        active_ = false;
-        emptyPolls = 0;
+      // Nothing plays, or the monitor is gone: silence stands in for what
+      // is overdue, so the picture does not wait.
+      const std::int64_t overdue = clock.Missing(now - kLateLimit);
+      if (overdue > 0) {
+        WriteSilence(clock, overdue);
+        clock.Rejoin();
       }
+      std::this_thread::sleep_for(kPollInterval);
       continue;
     }
     if (gone && session_.listener)
       session_.listener->SoundSourceBack(kSoundSystem, "system sound is back");
     gone = false;
-    active_ = true;
-    emptyPolls = 0;
-    if (!gate.IsOpen()) {
-      c.capture->Release();  // paused: nothing is kept
-      continue;
-    }
-    const bool ok = c.converter->Add(static_cast<const std::uint8_t*>(c.capture->Data()), bytes);
+    const int align = c.capture->BlockAlign(), rate = c.capture->Rate();
+    int frames = static_cast<int>(bytes / static_cast<size_t>(align));
+    const auto taken = now - std::chrono::microseconds(c.capture->TakenAgoMicros());
+    const SoundClock::Placement place = clock.Place(taken, c.converter->Pending());
+    WriteSilence(clock, place.silence);
+    const int skip = static_cast<int>(std::min<std::int64_t>(frames, place.drop * rate / kTargetRate));
+    const int made = skip == frames ? 0
+                                    : c.converter->Add(static_cast<const std::uint8_t*>(c.capture->Data()) +
+                                                           static_cast<size_t>(skip) * align,
+                                                       frames - skip);
     c.capture->Release();
-    if (!ok) {
+    if (made < 0) {
       // Nothing more of it could be used; the recording goes on without it.
       Report("system sound could not be converted; recording on without it", true);
       break;
     }
+    if (skip == frames) continue;
+    clock.Wrote(made);
+    const auto takenUpTo = taken + std::chrono::microseconds(static_cast<std::int64_t>(frames) * 1000000 / rate);
+    SetCorrection(c.converter->Resampler(), clock.Follow(takenUpTo, c.converter->Pending(), now),
+                  kTargetRate);
   }
   // What was captured up to the stop still belongs to the recording.
-  if (c.converter) c.converter->Flush();
+  if (c.converter) c.converter->Add(nullptr, 0);
   Trace("speaker audio capture thread exit\n");
 }
 

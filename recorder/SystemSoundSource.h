@@ -1,12 +1,12 @@
 #pragma once
-// The system-sound stage: the default sink's monitor, collected in staging
-// blocks of 22,050 sample frames (about half a second), converted to the
-// encoder's format and appended to its SoundFifo. While nothing plays the
-// source is inactive and the encoder takes silence without waiting. A
-// monitor the sound server drops is told once and asked for again every
-// second; its sound rejoins the recording when it is back.
+// The system-sound stage: the default sink's monitor, each fragment
+// converted to the encoder's format as it comes and appended to its
+// SoundFifo at its place on the recording's clock. While nothing plays
+// (the server sends nothing) silence stands in, a little behind the
+// picture. A monitor the sound server drops is told once and asked for
+// again every second; its sound rejoins the recording when it is back.
 
-#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -19,6 +19,8 @@ class PulseCapture;
 
 namespace kal {
 
+class SoundClock;
+
 class SystemSoundSource : public Stage {
  public:
   SystemSoundSource(SessionState& session, SoundFifo& out)
@@ -26,8 +28,6 @@ class SystemSoundSource : public Stage {
 
   // Prepares the hand-over. False on failure.
   bool Setup();
-  // Something has played lately: the encoder waits for its sound.
-  bool Active() const { return active_.load(); }
 
  protected:
   void Body() override;
@@ -44,11 +44,10 @@ class SystemSoundSource : public Stage {
     std::string error;
   };
   bool Connect(Capture& c, int timeoutMs);
-  bool AlignStart(platform::PulseCapture& capture);
+  void WriteSilence(SoundClock& clock, std::int64_t samples);
   void Report(const std::string& lost, bool whileRecording);
 
   SoundFifo& out_;
-  std::atomic<bool> active_{false};
 };
 
 }  // namespace kal

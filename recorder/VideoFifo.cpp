@@ -57,9 +57,9 @@ std::uint8_t* VideoFifo::WaitFreeSlot() {
   return slot.get();
 }
 
-void VideoFifo::Commit() {
-  ChangeAndWakeAll(lock_, cond_, [this] {
-    order_.push_back(writing_);
+void VideoFifo::Commit(std::int64_t pts) {
+  ChangeAndWakeAll(lock_, cond_, [this, pts] {
+    order_.push_back({writing_, pts});
     writing_ = -1;
     ++depth_;
   });
@@ -77,7 +77,8 @@ void VideoFifo::Abort() {
   ChangeAndWakeAll(lock_, cond_, [this] { aborted_ = true; });
 }
 
-std::uint8_t* VideoFifo::TakeOldest(std::chrono::milliseconds wait, bool draining) {
+std::uint8_t* VideoFifo::TakeOldest(std::chrono::milliseconds wait, bool draining,
+                                    std::int64_t* pts) {
   std::unique_lock<std::mutex> lock(lock_);
   const auto ready = [&] { return HasPicture() || writerEnded_ || (aborted_ && !draining); };
   if (draining) {
@@ -86,7 +87,9 @@ std::uint8_t* VideoFifo::TakeOldest(std::chrono::milliseconds wait, bool drainin
     cond_.wait_for(lock, wait, ready);
   }
   if (!HasPicture()) return nullptr;
-  return slots_[static_cast<std::size_t>(order_[static_cast<std::size_t>(reading_++)])].get();
+  const Held& held = order_[static_cast<std::size_t>(reading_++)];
+  if (pts) *pts = held.pts;
+  return slots_[static_cast<std::size_t>(held.slot)].get();
 }
 
 bool VideoFifo::Drained() {
@@ -98,7 +101,7 @@ void VideoFifo::Release() {
   {
     std::lock_guard<std::mutex> lock(lock_);
     if (reading_ == 0) return;
-    free_.push_back(order_.front());
+    free_.push_back(order_.front().slot);
     order_.pop_front();
     --reading_;
     --depth_;

@@ -37,7 +37,8 @@ class VideoFifo {
   // reader has ended or no memory is left for another slot. The slot is the
   // writer's alone until Commit().
   std::uint8_t* WaitFreeSlot();
-  void Commit();
+  // `pts`: the picture's place on the picture grid, handed to the reader.
+  void Commit(std::int64_t pts = 0);
   // Writer: nothing more comes; the reader takes the rest and then stops
   // waiting.
   void EndWriting();
@@ -47,7 +48,8 @@ class VideoFifo {
   // or on Abort(). A drain instead waits as long as the writer still
   // converts: nullptr then means it has ended and everything was taken.
   // The slot stays the reader's until Release().
-  std::uint8_t* TakeOldest(std::chrono::milliseconds wait, bool draining);
+  std::uint8_t* TakeOldest(std::chrono::milliseconds wait, bool draining,
+                           std::int64_t* pts = nullptr);
   // Reader: the writer has ended and every picture was taken.
   bool Drained();
   // Reader: gives back the oldest taken picture (any thread; the encoder
@@ -78,7 +80,11 @@ class VideoFifo {
   int pictureSize_ = 0;
   int capacity_ = 0;
   std::vector<int> free_;   // slots to write, the next one last
-  std::deque<int> order_;   // committed slots, oldest first
+  struct Held {
+    int slot;
+    std::int64_t pts;
+  };
+  std::deque<Held> order_;  // committed slots, oldest first
   int writing_ = -1;        // the slot the writer fills
   int reading_ = 0;         // committed slots taken by the reader, from the front
   bool writerEnded_ = false;

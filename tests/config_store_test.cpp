@@ -101,7 +101,7 @@ TEST_F(ConfigStoreTest, NonNumericColourFallsBackToTheKeysDefault) {
 TEST(KeyTableTest, EveryKeyOnceAndConstantsAgreeWithTheTable) {
   std::set<std::pair<std::string_view, std::string_view>> seen;
   for (const auto& k : cfg::KeyTable()) EXPECT_TRUE(seen.insert({k.section, k.key}).second) << k.key;
-  EXPECT_EQ(seen.size(), 61u);  // the 58 of the program, "help-url", "upgrade-url" and "upgrade-check"
+  EXPECT_EQ(seen.size(), 62u);  // the 58 of the program, "help-url", "upgrade-url", "upgrade-check" and "frame-rate-mode"
   const auto* fr = cfg::FindKeyInfo("GLOBAL", "Video-Framerate");
   ASSERT_NE(fr, nullptr);
   EXPECT_EQ(fr->def, "24");

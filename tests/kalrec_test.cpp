@@ -14,6 +14,7 @@
 #include "KalrecRun.h"
 #include "MediaProbe.h"
 #include "TempDir.h"
+#include "XTestScreen.h"
 #include "config/ConfigStore.h"
 
 namespace fs = std::filesystem;
@@ -142,6 +143,46 @@ TEST_F(KalrecTest, AMissingSoundSourceIsToldAndThePictureRecorded) {
   const auto info = kaltest::ProbeFile(dir / "mic.mkv");
   ASSERT_TRUE(info.opened) << info.error;
   EXPECT_GT(info.Find(AVMEDIA_TYPE_VIDEO)->framesDecoded, 10);
+}
+
+// With the content-driven frame rate a still screen is written once a
+// second, a change as it comes, each picture at its time, and the file lasts
+// as long as the recording; AVI keeps one picture per interval.
+TEST_F(KalrecTest, ContentFrameRateWritesChangedPicturesAtTheirTimes) {
+  kaltest::XTestScreen screen;
+  ASSERT_TRUE(screen.Ok());
+  screen.Fill(0, 0, screen.Width(), screen.Height(), 0x000000);
+  screen.Sync();
+  const std::string file = dir / "content.mkv";
+  kaltest::TempDir io;
+  kaltest::Subprocess kalrec(KalrecArgs({"record", "--out", file, "--seconds", "4", "--fps", "24",
+                                         "--sound", "none", "--frame-rate-mode", "content", "--stats"}),
+                             kaltest::Quiet(io / "err", io / "out"));
+  std::this_thread::sleep_for(2s);
+  screen.Fill(0, 0, screen.Width(), screen.Height(), 0xffffff);
+  screen.Sync();
+  ASSERT_EQ(kalrec.Wait(), 0) << kaltest::ReadFile(io / "err");
+  const std::string err = kaltest::ReadFile(io / "err");
+  const auto info = kaltest::ProbeFile(file);
+  ASSERT_TRUE(info.opened) << info.error;
+  const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(v, nullptr);
+  EXPECT_LE(v->framesDecoded, 10) << "a still screen is written once a second";
+  EXPECT_NE(err.find("pictures written: " + std::to_string(v->framesDecoded) + "\n"), std::string::npos) << err;
+  EXPECT_NEAR(v->duration, 4.0, 1.0 / 24 + 0.02) << "the file plays as long as it was recorded";
+  std::int64_t longest = 0;
+  for (size_t i = 1; i < v->pts.size(); ++i) longest = std::max(longest, v->pts[i] - v->pts[i - 1]);
+  EXPECT_GE(longest * av_q2d(v->timeBase), 0.9) << "an unchanged picture lasts";
+  const auto pics = kaltest::DecodePictures(file, [](int) { return true; });
+  ASSERT_GE(pics.size(), 2u);
+  EXPECT_LT(pics.front().At(100, 100).r, 40);
+  EXPECT_GT(pics.back().At(100, 100).r, 200) << "the change is in the file";
+
+  const std::string avi = dir / "constant.avi";
+  ExpectSummary(RunKalrec({"record", "--out", avi, "--seconds", "2", "--fps", "24", "--sound", "none",
+                           "--frame-rate-mode", "content"}),
+                avi);
+  EXPECT_NEAR(static_cast<double>(kaltest::ProbeFile(avi).Find(AVMEDIA_TYPE_VIDEO)->framesDecoded), 48, 2);
 }
 
 TEST_F(KalrecTest, DevicesAndVersion) {

@@ -268,7 +268,9 @@ TEST_F(RecorderTest, FailedGrabsKeepThePictureTrackAsLongAsTheRecording) {
   ASSERT_TRUE(v && a);
   EXPECT_GE(v->framesDecoded, 4 * 24 - 3) << "a failed grab is no lost picture";
   EXPECT_NEAR(v->duration, 4.0, 0.15);
-  EXPECT_NEAR(a->duration, v->duration, 1.0 / 24);
+  // The sound track's length also counts the audio encoder's priming
+  // frame, which a player skips.
+  EXPECT_NEAR(a->duration, v->duration, 1.0 / 24 + 1024.0 / 44100);
   EXPECT_GE(rec.Stats().picturesRepeated, 8);
 }
 

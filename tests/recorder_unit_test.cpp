@@ -20,8 +20,8 @@
 #include "recorder/RunGate.h"
 #include "recorder/SoundFifo.h"
 #include "recorder/VideoFifo.h"
-#include "recorder/DriftControl.h"
-#include "recorder/SoundTimeline.h"
+#include "recorder/SoundClock.h"
+#include "recorder/Synchroniser.h"
 
 namespace {
 
@@ -354,63 +354,75 @@ TEST(PixelConvertTest, PackedAnd16BitPixelsBecomeBgrx) {
   EXPECT_FALSE(kal::CanConvert({8, 0, 0, 0}));
 }
 
-// A source that starts late owes silence up to its first sound; one that
-// keeps up owes nothing; a pause starts a new stretch.
-TEST(SoundTimelineTest, LateSoundIsOwedAndPausesAreNot) {
-  using Clock = kal::SoundTimeline::Clock;
-  kal::SoundTimeline t(44100);
-  const Clock::time_point start{};
-  EXPECT_EQ(t.Missing(start + std::chrono::seconds(1)), 0) << "not running yet";
-  t.Anchor(start);
-  EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(1500)), 66150);
-  t.Wrote(66150);
-  EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(1500)), 0);
-  t.Wrote(44100);  // the sound caught up beyond the clock
-  EXPECT_EQ(t.Missing(start + std::chrono::seconds(2)), 0);
-  EXPECT_EQ(t.Ahead(start + std::chrono::seconds(2)), 22050) << "silence stood in for half a second";
-  EXPECT_EQ(t.Ahead(start + std::chrono::seconds(3)), 0);
-  t.Reset();  // paused for ten seconds: nothing is owed for them
-  t.Anchor(start + std::chrono::seconds(12));
-  EXPECT_EQ(t.Missing(start + std::chrono::milliseconds(12100)), 4410);
-  EXPECT_EQ(t.Missing(start + std::chrono::seconds(14)), 88200);
+// Running time starts at the first run and stands still in pauses; sound
+// is placed by it: before the start or in a pause it is dropped, a late
+// start owes silence, and after the first sound only errors beyond 200 ms
+// are mended at once.
+TEST(SynchroniserTest, SoundIsPlacedByRunningTimeAcrossTheStartAndPauses) {
+  using namespace std::chrono_literals;
+  kal::Synchroniser sync;
+  const kal::Synchroniser::Clock::time_point t0{100s};
+  EXPECT_EQ(sync.RunningMicros(t0), 0) << "nothing runs yet";
+  sync.Run(t0);
+  EXPECT_EQ(sync.RunningMicros(t0 - 10ms), -10000);
+  EXPECT_EQ(sync.RunningMicros(t0 + 1500ms), 1500000);
+  sync.Pause(t0 + 2s);
+  EXPECT_EQ(sync.RunningMicros(t0 + 5s), 2000000) << "the pause that lasts";
+  sync.Run(t0 + 12s);
+  EXPECT_EQ(sync.RunningMicros(t0 + 11990ms), 1990000) << "just before the resume";
+  EXPECT_EQ(sync.RunningMicros(t0 + 12100ms), 2100000);
+  EXPECT_FALSE(sync.RunningAt(t0 + 5s));
+  EXPECT_TRUE(sync.RunningAt(t0 + 13s));
+
+  kal::Synchroniser fresh;
+  fresh.Run(t0);
+  kal::SoundClock clock(fresh, 44100);
+  EXPECT_EQ(clock.Missing(t0 + 1500ms), 66150) << "a source that starts late owes silence";
+  EXPECT_EQ(clock.Place(t0 - 5ms, 0).drop, 220) << "sound from before the start";
+  EXPECT_EQ(clock.Place(t0 + 100ms, 441).silence, 4410 - 441) << "counting what is on its way";
+  clock.Wrote(44100);
+  EXPECT_EQ(clock.Place(t0 + 900ms, 0).drop, 0) << "100 ms is the drift control's to take up";
+  EXPECT_EQ(clock.Place(t0 + 1300ms, 0).silence, 13230) << "a gap of 300 ms";
+  clock.Rejoin();
+  EXPECT_EQ(clock.Place(t0 + 990ms, 0).drop, 441) << "after a gap the sound is placed exactly";
 }
 
 // A sound card whose clock runs 0.2 % fast or slow, or right, delivers
-// 10 ms blocks whose arrival times jitter by up to 3 ms; the correction
+// 10 ms blocks that reach us up to 20 ms late; the correction
 // the resampler applies must keep its sound on the clock over a minute and
 // come to rest without wobbling the pitch.
-TEST(DriftControlTest, KeepsAFastOrSlowCardOnTheClockWithoutWobble) {
-  using Clock = kal::SoundTimeline::Clock;
+TEST(SoundClockTest, KeepsAFastOrSlowCardOnTheClockWithoutWobble) {
+  using Clock = kal::Synchroniser::Clock;
   for (const double error : {0.002, -0.002, 0.0}) {
     SCOPED_TRACE(error);
-    kal::SoundTimeline timeline(44100);
-    kal::DriftControl drift;
-    const Clock::time_point start{};
-    timeline.Anchor(start);
-    double owed = 0, worst = 0, lastCorrection = 0, biggestStep = 0, trueLate = 0;
+    kal::Synchroniser sync;
+    const Clock::time_point start{std::chrono::seconds(100)};
+    sync.Run(start);
+    kal::SoundClock clock(sync, 44100);
+    double owed = 0, worst = 0, correction = 0, wobble = 0, trueLate = 0;
     unsigned jitter = 1;
     for (int step = 1; step <= 6000; ++step) {
-      owed += 441 * (1 + error) * (1 + drift.Correction());
+      owed += 441 * (1 + error) * (1 + correction);
       const auto made = static_cast<std::int64_t>(owed);
       owed -= static_cast<double>(made);
-      timeline.Wrote(made);
+      clock.Wrote(made);
       jitter = jitter * 1103515245u + 12345u;
-      const auto arrived = start + std::chrono::microseconds(step * 10000 + (jitter >> 16) % 6000 - 3000);
-      const double late = timeline.Lateness(arrived, 0) / 44100.0;
-      drift.Update(late, 0.01);
-      trueLate = timeline.Lateness(start + std::chrono::milliseconds(step * 10), 0) / 44100.0;
+      const auto now = start + std::chrono::milliseconds(step * 10);
+      const auto arrived = now + std::chrono::microseconds(int((jitter >> 16) % 20000));
+      const double next = clock.Follow(arrived, 0, now) / 44100.0;
+      correction = next;
+      if (step > 2000) wobble = std::max(wobble, std::abs(correction + error / (1 + error)));
+      trueLate = clock.Lateness(now, 0) / 44100.0;
       worst = std::max(worst, std::abs(trueLate));
-      if (step > 100) biggestStep = std::max(biggestStep, std::abs(drift.Correction() - lastCorrection));
-      lastCorrection = drift.Correction();
     }
     EXPECT_LT(worst, 0.012) << "seconds off the clock at worst";
     EXPECT_LT(std::abs(trueLate), 0.002) << "seconds off the clock at the end";
-    EXPECT_NEAR(drift.Correction(), -error / (1 + error), 1e-4);
-    EXPECT_LT(biggestStep, 2e-5) << "the pitch wobbles with the arrival times";
+    EXPECT_NEAR(correction, -error / (1 + error), 3e-4);
+    EXPECT_LT(wobble, 8e-4) << "once settled, the pitch wobbles with the arrival times";
     // A pause starts the arrival times afresh, not the clock's rate.
-    drift.Restart();
-    drift.Update(0, 0.01);
-    EXPECT_NEAR(drift.Correction(), -error / (1 + error), 2e-4);
+    clock.Rejoin();
+    const auto end = start + std::chrono::seconds(60);
+    EXPECT_NEAR(clock.Follow(end, 0, end) / 44100.0, -error / (1 + error), 3e-4);
   }
 }
 
