@@ -31,16 +31,17 @@ class DriftControl {
     } else {
       smoothed_ += (errorSeconds - smoothed_) * std::min(1.0, dt / kSmoothingSeconds);
     }
-    // Errors of a few milliseconds get a gentler answer: no one hears them,
-    // and a quick one would bend the pitch with every ripple of the
-    // measurement.
+    // Errors of a few milliseconds are left alone: no one hears them, and
+    // answering them would bend the pitch with every ripple of the
+    // measurement (a busy machine, a server's timing settling). A clock
+    // that is off shows by going beyond them.
     const double beyond = std::abs(smoothed_) > kQuiet ? smoothed_ - std::copysign(kQuiet, smoothed_) : 0.0;
-    const double proportional = kGentle * smoothed_ + (kProportional - kGentle) * beyond;
-    const double wanted = -(proportional + kIntegral * (integral_ + smoothed_ * dt));
+    const double wanted = -(kProportional * beyond + kIntegral * (integral_ + beyond * dt));
     // No wind-up: the integral does not grow while the correction is held
     // at its limit.
-    if (std::abs(wanted) < kMaxCorrection || wanted * smoothed_ > 0) integral_ += smoothed_ * dt;
-    correction_ = std::clamp(-(proportional + kIntegral * integral_), -kMaxCorrection, kMaxCorrection);
+    if (std::abs(wanted) < kMaxCorrection || wanted * beyond > 0) integral_ += beyond * dt;
+    correction_ = std::clamp(-(kProportional * beyond + kIntegral * integral_), -kMaxCorrection,
+                             kMaxCorrection);
     return correction_;
   }
   // After a pause the arrival times start afresh; the clock's rate, which
@@ -49,13 +50,12 @@ class DriftControl {
   double Correction() const { return correction_; }
 
  private:
-  // Damped near critically, settling in about 10 s; a 0.2 % error keeps the
-  // sound within a few milliseconds on the way.
+  // Damped near critically beyond the quiet band; a 0.2 % error keeps the
+  // sound within about 15 ms.
   static constexpr double kSmoothingSeconds = 1.0;
   static constexpr double kProportional = 0.3;  // per second
   static constexpr double kIntegral = 0.04;     // per second squared
-  static constexpr double kQuiet = 0.005;       // seconds
-  static constexpr double kGentle = 0.1;        // per second, within kQuiet
+  static constexpr double kQuiet = 0.010;       // seconds
   double smoothed_ = 0;
   double integral_ = 0;
   double correction_ = 0;

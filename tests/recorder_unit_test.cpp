@@ -390,7 +390,7 @@ TEST(SynchroniserTest, SoundIsPlacedByRunningTimeAcrossTheStartAndPauses) {
 // A sound card whose clock runs 0.2 % fast or slow, or right, delivers
 // 10 ms blocks that reach us up to 20 ms late; the correction
 // the resampler applies must keep its sound on the clock over a minute and
-// come to rest without wobbling the pitch.
+// come to rest without wobbling the pitch; a right clock is left alone.
 TEST(SoundClockTest, KeepsAFastOrSlowCardOnTheClockWithoutWobble) {
   using Clock = kal::Synchroniser::Clock;
   for (const double error : {0.002, -0.002, 0.0}) {
@@ -399,7 +399,7 @@ TEST(SoundClockTest, KeepsAFastOrSlowCardOnTheClockWithoutWobble) {
     const Clock::time_point start{std::chrono::seconds(100)};
     sync.Run(start);
     kal::SoundClock clock(sync, 44100);
-    double owed = 0, worst = 0, correction = 0, wobble = 0, trueLate = 0;
+    double owed = 0, worst = 0, correction = 0, wobble = 0, trueLate = 0, biggest = 0;
     unsigned jitter = 1;
     for (int step = 1; step <= 6000; ++step) {
       owed += 441 * (1 + error) * (1 + correction);
@@ -411,14 +411,20 @@ TEST(SoundClockTest, KeepsAFastOrSlowCardOnTheClockWithoutWobble) {
       const auto arrived = now + std::chrono::microseconds(int((jitter >> 16) % 20000));
       const double next = clock.Follow(arrived, 0, now) / 44100.0;
       correction = next;
+      biggest = std::max(biggest, std::abs(correction));
       if (step > 2000) wobble = std::max(wobble, std::abs(correction + error / (1 + error)));
       trueLate = clock.Lateness(now, 0) / 44100.0;
       worst = std::max(worst, std::abs(trueLate));
     }
-    EXPECT_LT(worst, 0.012) << "seconds off the clock at worst";
-    EXPECT_LT(std::abs(trueLate), 0.002) << "seconds off the clock at the end";
+    EXPECT_LT(worst, 0.018) << "seconds off the clock at worst";
+    // Errors within 10 ms are left alone; a clock that is off is brought
+    // back to them and kept there.
+    EXPECT_LT(std::abs(trueLate), 0.012) << "seconds off the clock at the end";
     EXPECT_NEAR(correction, -error / (1 + error), 3e-4);
     EXPECT_LT(wobble, 8e-4) << "once settled, the pitch wobbles with the arrival times";
+    if (error == 0) {
+      EXPECT_LT(biggest, 1e-4) << "a right clock's pitch is bent";
+    }
     // A pause starts the arrival times afresh, not the clock's rate.
     clock.Rejoin();
     const auto end = start + std::chrono::seconds(60);
