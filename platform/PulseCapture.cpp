@@ -1,7 +1,6 @@
 #include "platform/PulseCapture.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include <pulse/pulseaudio.h>
 

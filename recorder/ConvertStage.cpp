@@ -41,9 +41,8 @@ void ConvertStage::Body() {
       if (in_.Finished()) break;
       continue;
     }
-    pts_ = packet->pts;
     if (packet->size == 0) {
-      RepeatIntoFifo();  // the screen did not change, or its grab failed
+      RepeatIntoFifo(packet->pts);  // the screen did not change, or its grab failed
       continue;
     }
     if (!Decode(packet.get(), decoded.get())) continue;  // no picture out of it yet
@@ -53,7 +52,7 @@ void ConvertStage::Body() {
         throw std::runtime_error("the watermark could not be drawn");
       picture = filtered.get();
     }
-    if (!ConvertIntoFifo(picture)) throw std::runtime_error("a picture could not be converted");
+    if (!ConvertIntoFifo(picture, packet->pts)) throw std::runtime_error("a picture could not be converted");
     av_frame_unref(decoded.get());
     av_frame_unref(filtered.get());
   }
@@ -83,7 +82,7 @@ std::uint8_t* ConvertStage::FreeSlot() {
 
 // Converts straight into the FIFO's next free slot. False when the picture
 // cannot be converted.
-bool ConvertStage::ConvertIntoFifo(const AVFrame* picture) {
+bool ConvertStage::ConvertIntoFifo(const AVFrame* picture, std::int64_t pts) {
   std::uint8_t* slot = FreeSlot();
   if (!slot) return true;
   std::uint8_t* planes[4] = {};
@@ -93,7 +92,7 @@ bool ConvertStage::ConvertIntoFifo(const AVFrame* picture) {
                            session_.height, 1) < 0 ||
       !converter_.Convert(picture, session_.width, session_.height, planes, linesizes))
     return false;
-  out_.Commit(pts_);
+  out_.Commit(pts);
   lastSlot_ = slot;
   return true;
 }
@@ -101,12 +100,12 @@ bool ConvertStage::ConvertIntoFifo(const AVFrame* picture) {
 // The last picture again. Only this thread writes slots, so the last one
 // still holds it; when the encoder is done with it, it is the very slot
 // handed out again and nothing needs copying.
-void ConvertStage::RepeatIntoFifo() {
+void ConvertStage::RepeatIntoFifo(std::int64_t pts) {
   if (!lastSlot_) return;
   std::uint8_t* slot = FreeSlot();
   if (!slot) return;
   if (slot != lastSlot_) std::memcpy(slot, lastSlot_, static_cast<std::size_t>(out_.PictureSize()));
-  out_.Commit(pts_);
+  out_.Commit(pts);
   lastSlot_ = slot;
 }
 

@@ -30,8 +30,9 @@ class ConvertStage : public Stage {
 
  private:
   bool Decode(AVPacket* packet, AVFrame* decoded);
-  bool ConvertIntoFifo(const AVFrame* picture);
-  void RepeatIntoFifo();
+  // `pts`: the picture's place on the picture grid.
+  bool ConvertIntoFifo(const AVFrame* picture, std::int64_t pts);
+  void RepeatIntoFifo(std::int64_t pts);
   std::uint8_t* FreeSlot();
 
   PacketQueue& in_;
@@ -40,7 +41,6 @@ class ConvertStage : public Stage {
   WatermarkGraph watermark_;
   PictureConverter converter_;
   std::uint8_t* lastSlot_ = nullptr;  // the last picture written
-  std::int64_t pts_ = 0;  // the place on the picture grid of the packet being converted
 };
 
 }  // namespace kal

@@ -47,7 +47,6 @@ class DriftControl {
   // After a pause the arrival times start afresh; the clock's rate, which
   // the integral holds, has not changed.
   void Restart() { primed_ = false; }
-  double Correction() const { return correction_; }
 
  private:
   // Damped near critically beyond the quiet band; a 0.2 % error keeps the

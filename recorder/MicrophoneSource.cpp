@@ -76,8 +76,6 @@ constexpr std::chrono::milliseconds kMicStallLimit{2000};
 constexpr std::chrono::milliseconds kMicRetry{1000};
 constexpr int kMicReopenTimeoutMs = 300;
 constexpr std::chrono::milliseconds kMicPoll{5};
-// Sound more overdue than this is replaced by silence while it is missing.
-constexpr std::chrono::milliseconds kMicLateLimit{200};
 
 
 bool MakeFirstStage(MicrophoneSource::State& m) {
@@ -167,19 +165,6 @@ std::int64_t MicrophoneSource::Pending(State& m) const {
                               static_cast<std::int64_t>(m.accumulated.size()) +
                               swr_get_delay(resampler_.get(), VoiceProcessor::kSampleRate);
   return av_rescale(inside, kTargetRate, VoiceProcessor::kSampleRate);
-}
-
-void MicrophoneSource::WriteSilence(SoundClock& clock, std::int64_t samples) {
-  constexpr int kPiece = 4096;
-  float zeros[kPiece] = {};
-  std::uint8_t* planes[2] = {reinterpret_cast<std::uint8_t*>(zeros),
-                             reinterpret_cast<std::uint8_t*>(zeros)};
-  while (samples > 0) {
-    const int n = static_cast<int>(std::min<std::int64_t>(samples, kPiece));
-    if (!out_.Write(planes, n, true)) return;
-    clock.Wrote(n);
-    samples -= n;
-  }
 }
 
 void MicrophoneSource::Ended() { out_.Finish(); }
@@ -285,11 +270,7 @@ void MicrophoneSource::Body() {
       // the picture does not wait; what arrives later fills only what is
       // still open.
       watch.Silent(now);
-      const std::int64_t overdue = clock.Missing(now - kMicLateLimit);
-      if (overdue > 0) {
-        WriteSilence(clock, overdue);
-        clock.Rejoin();
-      }
+      clock.FillOverdue(out_, now, true);
       std::this_thread::sleep_for(kMicPoll);
       continue;
     }
@@ -297,7 +278,7 @@ void MicrophoneSource::Body() {
     int frames = static_cast<int>(bytes / align);
     const auto taken = now - std::chrono::microseconds(m.capture->TakenAgoMicros());
     const SoundClock::Placement place = clock.Place(taken, Pending(m));
-    WriteSilence(clock, place.silence);
+    clock.WriteSilence(out_, place.silence, true);
     const int skip = static_cast<int>(std::min<std::int64_t>(frames, place.drop * rate / kTargetRate));
     if (skip == frames) {
       m.capture->Release();

@@ -19,8 +19,6 @@
 
 namespace kal {
 
-class SoundClock;
-
 class MicrophoneSource : public Stage {
  public:
   MicrophoneSource(SessionState& session, SoundFifo& out)
@@ -52,7 +50,6 @@ class MicrophoneSource : public Stage {
   bool Connect(State& m, int timeoutMs, std::string& why);
   bool Open(State& m, std::string& lost);
   int TakeFragment(State& m, const void* data, int frames);
-  void WriteSilence(SoundClock& clock, std::int64_t samples);
   std::int64_t Pending(State& m) const;
 
   SoundFifo& out_;

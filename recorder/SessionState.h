@@ -1,7 +1,7 @@
 #pragma once
 // What the stages of one recording session share: its settings and sizes,
-// the run gate, the clock every source places its takings by, the counters, and the listener they report
-// to (the Recorder that wires them). The Recorder fills it at Start, before
+// the run gate, the clock every source places what it takes by, the
+// counters, and the listener they report to (the Recorder that wires them). The Recorder fills it at Start, before
 // any stage runs; the stages only read the plain fields.
 
 #include <atomic>

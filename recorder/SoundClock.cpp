@@ -23,6 +23,27 @@ SoundClock::Placement SoundClock::Place(Clock::time_point taken, std::int64_t pe
   return p;
 }
 
+void SoundClock::WriteSilence(SoundFifo& out, std::int64_t samples, bool waitForRoom) {
+  constexpr int kPiece = 4096;
+  float zeros[kPiece] = {};
+  std::uint8_t* planes[2] = {reinterpret_cast<std::uint8_t*>(zeros),
+                             reinterpret_cast<std::uint8_t*>(zeros)};
+  while (samples > 0) {
+    const int n = static_cast<int>(std::min<std::int64_t>(samples, kPiece));
+    if (!out.Write(planes, n, waitForRoom)) return;
+    Wrote(n);
+    samples -= n;
+  }
+}
+
+void SoundClock::FillOverdue(SoundFifo& out, Clock::time_point now, bool waitForRoom) {
+  constexpr std::chrono::milliseconds kLateLimit{200};
+  const std::int64_t overdue = Missing(now - kLateLimit);
+  if (overdue <= 0) return;
+  WriteSilence(out, overdue, waitForRoom);
+  Rejoin();
+}
+
 void SoundClock::Rejoin() {
   fresh_ = true;
   drift_.Restart();

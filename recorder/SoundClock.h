@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "recorder/DriftControl.h"
+#include "recorder/SoundFifo.h"
 #include "recorder/Synchroniser.h"
 
 struct SwrContext;
@@ -43,6 +44,13 @@ class SoundClock {
     written_ += samples;
     if (samples > 0) fresh_ = false;
   }
+  // Hands `samples` of silence over to `out` (waiting for room with
+  // `waitForRoom`) and counts them written.
+  void WriteSilence(SoundFifo& out, std::int64_t samples, bool waitForRoom);
+  // Nothing came: silence stands in for sound more than 200 ms overdue at
+  // `now`, so the picture does not wait, and the sound that ends the gap
+  // is placed exactly.
+  void FillOverdue(SoundFifo& out, Clock::time_point now, bool waitForRoom);
   // After a pause, or a gap silence stood in for: the next sound is placed
   // exactly. The clock's rate, which the drift control learnt, stays.
   void Rejoin();

@@ -20,9 +20,6 @@ namespace kal {
 
 constexpr int kTargetRate = 44100;
 constexpr std::chrono::milliseconds kPollInterval{10};
-// Sound more overdue than this is replaced by silence while it is missing
-// (nothing plays and the server sends nothing, or it dropped the monitor).
-constexpr std::chrono::milliseconds kLateLimit{200};
 // A monitor the sound server dropped is asked for again this often, each
 // time waiting no longer than this.
 constexpr std::chrono::milliseconds kRetry{1000};
@@ -85,19 +82,6 @@ class SystemSoundSource::Converter {
 bool SystemSoundSource::Setup() { return out_.Allocate(kTargetRate * 3); }
 
 void SystemSoundSource::Ended() { out_.Finish(); }
-
-void SystemSoundSource::WriteSilence(SoundClock& clock, std::int64_t samples) {
-  constexpr int kPiece = 4096;
-  float zeros[kPiece] = {};
-  std::uint8_t* planes[2] = {reinterpret_cast<std::uint8_t*>(zeros),
-                             reinterpret_cast<std::uint8_t*>(zeros)};
-  while (samples > 0) {
-    const int n = static_cast<int>(std::min<std::int64_t>(samples, kPiece));
-    if (!out_.Write(planes, n, false)) return;
-    clock.Wrote(n);
-    samples -= n;
-  }
-}
 
 void SystemSoundSource::Report(const std::string& lost, bool whileRecording) {
   if (!session_.gate.Aborted() && session_.listener)
@@ -163,11 +147,7 @@ void SystemSoundSource::Body() {
     if (bytes == 0) {
       // Nothing plays, or the monitor is gone: silence stands in for what
       // is overdue, so the picture does not wait.
-      const std::int64_t overdue = clock.Missing(now - kLateLimit);
-      if (overdue > 0) {
-        WriteSilence(clock, overdue);
-        clock.Rejoin();
-      }
+      clock.FillOverdue(out_, now, false);
       std::this_thread::sleep_for(kPollInterval);
       continue;
     }
@@ -178,7 +158,7 @@ void SystemSoundSource::Body() {
     int frames = static_cast<int>(bytes / static_cast<size_t>(align));
     const auto taken = now - std::chrono::microseconds(c.capture->TakenAgoMicros());
     const SoundClock::Placement place = clock.Place(taken, c.converter->Pending());
-    WriteSilence(clock, place.silence);
+    clock.WriteSilence(out_, place.silence, false);
     const int skip = static_cast<int>(std::min<std::int64_t>(frames, place.drop * rate / kTargetRate));
     const int made = skip == frames ? 0
                                     : c.converter->Add(static_cast<const std::uint8_t*>(c.capture->Data()) +

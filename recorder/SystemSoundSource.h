@@ -19,8 +19,6 @@ class PulseCapture;
 
 namespace kal {
 
-class SoundClock;
-
 class SystemSoundSource : public Stage {
  public:
   SystemSoundSource(SessionState& session, SoundFifo& out)
@@ -44,7 +42,6 @@ class SystemSoundSource : public Stage {
     std::string error;
   };
   bool Connect(Capture& c, int timeoutMs);
-  void WriteSilence(SoundClock& clock, std::int64_t samples);
   void Report(const std::string& lost, bool whileRecording);
 
   SoundFifo& out_;
