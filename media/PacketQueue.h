@@ -20,9 +20,14 @@
 
 namespace kal {
 
+// How many items a queue between two stages (packets, pictures) holds:
+// about a second and a half at 24 pictures a second, so a short stall of
+// the reader costs nothing and a long one drops pictures, not memory.
+constexpr int kStageQueueBound = 34;
+
 class PacketQueue {
  public:
-  explicit PacketQueue(int bound = 34) : bound_(bound) {}
+  explicit PacketQueue(int bound = kStageQueueBound) : bound_(bound) {}
   ~PacketQueue() { Reset(); }
   PacketQueue(const PacketQueue&) = delete;
   PacketQueue& operator=(const PacketQueue&) = delete;

@@ -87,7 +87,7 @@ bool ConvertStage::ConvertIntoFifo(const AVFrame* picture, std::int64_t pts) {
   if (!slot) return true;
   std::uint8_t* planes[4] = {};
   int linesizes[4] = {};
-  if (session_.conversionFailsForTesting ||
+  if ((session_.faults && session_.faults->conversionFails) ||
       av_image_fill_arrays(planes, linesizes, slot, AV_PIX_FMT_YUV420P, session_.width,
                            session_.height, 1) < 0 ||
       !converter_.Convert(picture, session_.width, session_.height, planes, linesizes))

@@ -29,7 +29,7 @@ void EncodeStage::Body() {
     Trace(before ? "encode thread lock\n" : "encode thread unlock\n");
   };
   while (gate.WaitOpen(kEncodeGateWait, trace)) {
-    if (session_.encoderHeldForTesting) {
+    if (session_.faults && session_.faults->encoderHeld) {
       std::this_thread::sleep_for(kPictureWait);
       continue;
     }

@@ -1,28 +1,19 @@
 #include "recorder/Recorder.h"
 
-#include <algorithm>
-
 #include <glog/logging.h>
 
-extern "C" {
-#include <libavutil/time.h>
-}
-
-#include "config/ConfigKeys.h"
-#include "platform/X11Screen.h"
 #include "media/CaptureDevices.h"
-#include "recorder/SoundChoice.h"
 #include "recorder/Trace.h"
 
 namespace kal {
 
-// The finaliser completes the file this long after the stop; the stages
-// have been told to end by then, and it also waits for them to have ended.
-constexpr std::chrono::milliseconds kFinishDelay{800};
 // The finaliser re-checks its event at least this often.
 constexpr std::chrono::milliseconds kFinishWait{400};
 
-Recorder::Recorder(MessagePoster* owner) : owner_(owner) { RegisterCaptureDevices(); }
+Recorder::Recorder(MessagePoster* owner, std::chrono::milliseconds finishDelay)
+    : owner_(owner), finishDelay_(finishDelay) {
+  RegisterCaptureDevices();
+}
 
 Recorder::~Recorder() {
   bool live = false;
@@ -36,26 +27,6 @@ Recorder::~Recorder() {
   if (finisher_.joinable()) finisher_.join();
 }
 
-void Recorder::ResetSession(int frameRate) {
-  session_.gate.Reset();
-  session_.sync.Reset();
-  session_.counters.Reset();
-  session_.muted = false;
-  session_.pictureTimes = false;
-  session_.listener = this;
-  // A hand-edited or damaged setting must not reach the encoder as 0 or
-  // 100000 pictures a second.
-  session_.frameRate = frameRate > 0 ? std::min(frameRate, cfg::kVideoFramerate.max) : 10;
-  session_.width = session_.height = 0;
-  {
-    std::lock_guard<std::mutex> lock(failureLock_);
-    failure_.clear();
-    notices_.clear();
-  }
-  packets_.Reset();
-  state_ = kIdle;
-}
-
 int Recorder::Start(const std::string& fileName, const std::string& folder,
                     const std::string& extension, int frameRate, int quality) {
   {
@@ -66,136 +37,83 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
     }
   }
   if (finisher_.joinable()) finisher_.join();
-  ResetSession(frameRate);
   ++sessionNumber_;
-  session_.settings = ReadSessionSettings();
+  state_ = kIdle;
+  {
+    std::lock_guard<std::mutex> lock(sessionLock_);
+    lastStats_ = RecorderStats{};
+  }
+  {
+    std::lock_guard<std::mutex> lock(failureLock_);
+    failure_.clear();
+    notices_.clear();
+  }
+  const SessionSettings settings = ReadSessionSettings();
   // AVI keeps one picture per interval.
-  session_.pictureTimes = session_.settings.frameRateMode == 1 &&
-                          session_.settings.videoSource == VideoSource::kScreen &&
-                          extension != "avi" && extension != "AVI";
+  const bool pictureTimes = settings.frameRateMode == 1 && settings.videoSource == VideoSource::kScreen &&
+                            extension != "avi" && extension != "AVI";
+  StageListener* listener = this;
+  auto session = std::make_unique<kal::Session>(settings, frameRate, pictureTimes, listener, &faults_);
+  const std::string path = folder + "/" + fileName;
   {
     std::lock_guard<std::mutex> lock(finishLock_);
-    filePath_ = folder + "/" + fileName;
+    filePath_ = path;
   }
-
-  int ret = SetupVideo();
-  if (ret != 0) {
-    LOG(ERROR) << "视频参数初始化失败";
-    Release();
-    return ret;
-  }
-  file_ = std::make_unique<OutputFile>(session_);
-  if (file_->Open(FilePath(), extension, converter_->Decoder()->bit_rate, quality) != 0) {
-    Release();
-    return -1;
-  }
-  session_.muted = ChooseSoundSources(session_.settings, [this](SoundSource s, const std::string& why) {
-    SoundSourceLost(s, why, false);
-  });
-  ret = SetupSound();
-  if (ret != 0) {
-    LOG(ERROR) << "音频参数初始化失败";
-  } else if (sound_->Setup(file_->AudioEncoder()) != 0) {
-    LOG(ERROR) << "混音参数初始化失败";
-    ret = -1;
-  }
-  if (ret != 0) {
-    file_->Discard();
-    Release();
-    return ret;
-  }
-  Launch();
-  return 0;
-}
-
-// The picture source and the converter behind it.
-int Recorder::SetupVideo() {
-  CodecContextPtr decoder;
-  if (session_.settings.videoSource == VideoSource::kCamera) {
-    camera_ = std::make_unique<CameraSource>(session_, packets_);
-    const int ret = camera_->Setup(cameraFormatOverride_, cameraUrlOverride_);
-    if (ret != 0) return ret;
-    decoder = camera_->TakeDecoder();
-  } else {
-    const ::platform::ScreenSize screen = ::platform::QueryScreenSize();
-    if (screen.width <= 0 || screen.height <= 0) {
-      LOG(ERROR) << "no X display to record";
-      return -1;
-    }
-    screen_ = std::make_unique<ScreenSource>(session_, packets_);
-    if (screen_->Setup(screen.width, screen.height) != 0) return -1;
-    decoder = screen_->MakeDecoder();
-  }
-  LOG(INFO) << "videoWidth:" << session_.width;
-  LOG(INFO) << "videoHeight:" << session_.height;
-  converter_ = std::make_unique<ConvertStage>(session_, packets_, pictures_);
-  return converter_->Setup(std::move(decoder));
-}
-
-// The sound sources, the file's header, and the encoder that joins them.
-int Recorder::SetupSound() {
-  const VoiceSource v = session_.settings.voiceSource;
-  if (!session_.muted && WantsMicrophone(v)) {
-    microphone_ = std::make_unique<MicrophoneSource>(session_, microphoneSound_);
-    const int ret = microphone_->Setup();
-    if (ret != 0) return ret;
-  }
-  if (!session_.muted && WantsSystemSound(v)) {
-    systemSource_ = std::make_unique<SystemSoundSource>(session_, systemSound_);
-    if (!systemSource_->Setup()) return -1;
-  }
-  if (file_->Begin() != 0) return -1;
-  sound_ = std::make_unique<SoundInput>(session_, microphoneSound_, systemSound_);
-  encoder_ = std::make_unique<EncodeStage>(session_, pictures_, *sound_, *file_);
-  return 0;
-}
-
-// In the order they were set up: sources first, the encoder last.
-std::vector<Stage*> Recorder::Stages() const {
-  std::vector<Stage*> stages;
-  for (Stage* s : {static_cast<Stage*>(screen_.get()), static_cast<Stage*>(camera_.get()),
-                   static_cast<Stage*>(microphone_.get()), static_cast<Stage*>(systemSource_.get()),
-                   static_cast<Stage*>(converter_.get()), static_cast<Stage*>(encoder_.get())}) {
-    if (s) stages.push_back(s);
-  }
-  return stages;
-}
-
-void Recorder::Launch() {
+  const int ret = Setup(*session, path, extension, quality);
+  width_ = session->State().width;
+  height_ = session->State().height;
+  frameRate_ = session->State().frameRate;
+  if (ret != 0) return ret;  // the session goes, and with it what it set up
   {
     std::lock_guard<std::mutex> lock(finishLock_);
     finishSignalled_ = false;
     finished_ = false;
   }
-  for (Stage* s : Stages()) s->Launch();
+  session->Launch();
+  {
+    std::lock_guard<std::mutex> lock(sessionLock_);
+    session_ = std::move(session);
+  }
   finisher_ = std::thread(&Recorder::FinishThread, this);
+  return 0;
+}
+
+int Recorder::Setup(kal::Session& session, const std::string& path, const std::string& extension,
+                    int quality) {
+  int ret = session.SetupVideo(camera_);
+  if (ret != 0) {
+    LOG(ERROR) << "视频参数初始化失败";
+    return ret;
+  }
+  if (session.OpenFile(path, extension, quality) != 0) return -1;
+  ret = session.SetupSound();
+  if (ret != 0) {
+    LOG(ERROR) << "音频参数初始化失败";
+    session.DiscardFile();
+  }
+  return ret;
 }
 
 int Recorder::Run() {
   state_ = kRecording;
-  std::int64_t unset = 0;
-  session_.counters.firstRunAt.compare_exchange_strong(unset, av_gettime_relative());
-  session_.sync.Run(Synchroniser::Clock::now());
-  session_.gate.Open();
+  std::lock_guard<std::mutex> lock(sessionLock_);
+  if (session_) session_->Run();
   return 0;
 }
 
 int Recorder::Pause() {
   state_ = kPaused;
-  session_.sync.Pause(Synchroniser::Clock::now());
-  session_.gate.Shut();
+  std::lock_guard<std::mutex> lock(sessionLock_);
+  if (session_) session_->Pause();
   return 0;
 }
 
 int Recorder::Stop() {
   state_ = kStopped;
-  // One abort per queue: each wakes whoever waits at it, and the stages end
-  // on their own, draining what was captured before the stop.
-  session_.gate.Abort();
-  packets_.Abort();
-  pictures_.Abort();
-  microphoneSound_.Abort();
-  systemSound_.Abort();
+  {
+    std::lock_guard<std::mutex> lock(sessionLock_);
+    if (session_) session_->Abort();
+  }
   {
     std::lock_guard<std::mutex> lock(finishLock_);
     finishSignalled_ = true;
@@ -215,38 +133,33 @@ void Recorder::FinishThread() {
     while (!finishSignalled_) finishCond_.wait_for(lock, kFinishWait);
   }
   Trace(" WaitForMultipleObjects exit\n");
-  std::this_thread::sleep_for(kFinishDelay);
-  // Nothing is freed while a stage could still touch it.
-  for (Stage* s : Stages()) s->Join();
-  const std::string problem = file_->Finish();
+  std::this_thread::sleep_for(finishDelay_);
+  // Only this thread frees the session, so it stays while the stages end
+  // (a stage's failure still reaches it through Stop).
+  kal::Session* live = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(sessionLock_);
+    live = session_.get();
+  }
+  std::string path;
+  const std::string problem = live->Finish(&path);
   {
     std::lock_guard<std::mutex> lock(finishLock_);
-    filePath_ = file_->Path();
+    filePath_ = path;
   }
-  Release();
+  std::unique_ptr<kal::Session> done;
+  {
+    std::lock_guard<std::mutex> lock(sessionLock_);
+    lastStats_ = session_->Stats();
+    done = std::move(session_);
+  }
+  done.reset();  // closes the file and frees the queues' buffers
   if (!problem.empty()) SetFailure(kFailureFinish, "the file could not be finished: " + problem);
   {
     std::lock_guard<std::mutex> lock(finishLock_);
     finished_ = true;
   }
   finishCond_.notify_all();
-}
-
-// Frees the stages (each joins its thread) and the queues' buffers, the
-// encoders' hold on the picture slots first.
-void Recorder::Release() {
-  encoder_.reset();
-  sound_.reset();
-  file_.reset();  // closes the file
-  converter_.reset();
-  systemSource_.reset();
-  microphone_.reset();
-  camera_.reset();
-  screen_.reset();
-  pictures_.Free();
-  microphoneSound_.Free();
-  systemSound_.Free();
-  packets_.Reset();
 }
 
 std::string Recorder::FilePath() const {
@@ -319,17 +232,8 @@ void Recorder::SecondsWritten(std::int64_t seconds) {
 }
 
 RecorderStats Recorder::Stats() const {
-  const SessionCounters& c = session_.counters;
-  RecorderStats s;
-  s.picturesGrabbed = c.picturesGrabbed;
-  s.picturesDropped = c.picturesDropped;
-  s.picturesRepeated = c.picturesRepeated;
-  s.picturesEncoded = c.picturesEncoded;
-  s.audioFramesEncoded = c.audioFramesEncoded;
-  s.firstPictureMicros = c.firstPictureMicros;
-  s.packetQueueDepth = packets_.Size();
-  s.videoFifoDepth = pictures_.Depth();
-  return s;
+  std::lock_guard<std::mutex> lock(sessionLock_);
+  return session_ ? session_->Stats() : lastStats_;
 }
 
 }  // namespace kal

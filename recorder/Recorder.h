@@ -1,19 +1,8 @@
 #pragma once
 // The recording engine. One object lives as long as its owner; each
-// recording is one session: Start sets it up, Run makes it capture, Pause
+// recording is one Session: Start makes it, Run makes it capture, Pause
 // holds it, Run resumes it and Stop ends it. A finaliser thread completes the
-// file (trailer) after Stop.
-//
-// A session is a pipeline of stages, each with its own thread, wired by
-// the queues between them:
-//
-//   ScreenSource | CameraSource --packets_--> ConvertStage --pictures_--+
-//   MicrophoneSource --------------microphoneSound_--------------------+--> EncodeStage -> OutputFile
-//   SystemSoundSource -------------systemSound_------------------------+
-//
-// The Recorder only sets the stages up in order, starts them, opens and
-// shuts the run gate, aborts the queues on Stop, and completes the file
-// once every stage has ended.
+// file (trailer) after Stop and then frees the session.
 //
 // Start, Run, Pause, Stop and WaitFinished are called on the owner's thread.
 // The engine reports to the owner through MessagePoster (the recorded
@@ -29,25 +18,20 @@
 #include <thread>
 #include <vector>
 
-#include "recorder/CameraSource.h"
-#include "recorder/ConvertStage.h"
-#include "recorder/EncodeStage.h"
-#include "recorder/MicrophoneSource.h"
-#include "recorder/OutputFile.h"
-#include "media/PacketQueue.h"
 #include "recorder/RecorderTypes.h"
-#include "recorder/ScreenSource.h"
+#include "recorder/Session.h"
 #include "recorder/SessionState.h"
-#include "recorder/SoundFifo.h"
-#include "recorder/SoundInput.h"
-#include "recorder/SystemSoundSource.h"
-#include "recorder/VideoFifo.h"
 
 namespace kal {
 
+// How long after the stop the finaliser completes the file; it also waits
+// for every stage to have ended by then.
+constexpr std::chrono::milliseconds kFinishDelay{800};
+
 class Recorder : private StageListener {
  public:
-  explicit Recorder(MessagePoster* owner);
+  // `finishDelay`: tests that record many short sessions need not wait.
+  explicit Recorder(MessagePoster* owner, std::chrono::milliseconds finishDelay = kFinishDelay);
   // Stops a running session and waits for its file to be completed.
   ~Recorder() override;
   Recorder(const Recorder&) = delete;
@@ -86,34 +70,29 @@ class Recorder : private StageListener {
   // true, where the recording really is: the unfinished ".part" file when
   // it could not be completed.
   std::string FilePath() const;
-  int VideoWidth() const { return session_.width; }
-  int VideoHeight() const { return session_.height; }
-  int FrameRate() const { return session_.frameRate; }
+  // Of the last started session.
+  int VideoWidth() const { return width_; }
+  int VideoHeight() const { return height_; }
+  int FrameRate() const { return frameRate_; }
+  // Of the session being recorded, or of the last one once it is finished.
   // Any thread.
   RecorderStats Stats() const;
 
   // Tests: the encoder takes no turns while held, as if the disk or the
   // encoder had stalled.
-  void HoldEncoderForTesting(bool hold) { session_.encoderHeldForTesting = hold; }
+  void HoldEncoderForTesting(bool hold) { faults_.encoderHeld = hold; }
   // Tests: every n-th screen grab fails (0: none).
-  void FailGrabsForTesting(int every) { session_.grabFailsEveryForTesting = every; }
+  void FailGrabsForTesting(int every) { faults_.grabFailsEvery = every; }
   // Tests: the converter meets pictures it cannot convert from now on.
-  void FailConversionForTesting() { session_.conversionFailsForTesting = true; }
+  void FailConversionForTesting() { faults_.conversionFails = true; }
   // Tests: record from this FFmpeg input instead of the first camera
   // (for example "lavfi" with "testsrc=size=640x480:rate=15").
   void SetCameraInputForTesting(const std::string& format, const std::string& url) {
-    cameraFormatOverride_ = format;
-    cameraUrlOverride_ = url;
+    camera_ = CameraInput{format, url};
   }
 
  private:
-  // Start, step by step.
-  void ResetSession(int frameRate);
-  int SetupVideo();
-  int SetupSound();
-  void Launch();
-  std::vector<Stage*> Stages() const;
-  void Release();
+  int Setup(kal::Session& session, const std::string& path, const std::string& extension, int quality);
   void FinishThread();
 
   // How the stages report.
@@ -127,29 +106,22 @@ class Recorder : private StageListener {
   void TellFailure(RecordFailure kind, const std::string& text);
 
   MessagePoster* owner_;
+  const std::chrono::milliseconds finishDelay_;
   std::atomic<int> state_{kIdle};
-  SessionState session_;
   int sessionNumber_ = 0;
   std::int64_t lastSecondsPosted_ = 0;  // kept across sessions
-  std::string cameraFormatOverride_;
-  std::string cameraUrlOverride_;
+  int width_ = 0;
+  int height_ = 0;
+  int frameRate_ = 0;
+  CameraInput camera_;
+  TestFaults faults_;
 
-  // The queues between the stages. Readers drop pictures rather than queue
-  // more than the packet queue's bound.
-  PacketQueue packets_{34};
-  VideoFifo pictures_;
-  SoundFifo microphoneSound_;
-  SoundFifo systemSound_;
-
-  // The stages of the session; those it does not use stay null.
-  std::unique_ptr<ScreenSource> screen_;
-  std::unique_ptr<CameraSource> camera_;
-  std::unique_ptr<MicrophoneSource> microphone_;
-  std::unique_ptr<SystemSoundSource> systemSource_;
-  std::unique_ptr<ConvertStage> converter_;
-  std::unique_ptr<OutputFile> file_;
-  std::unique_ptr<SoundInput> sound_;
-  std::unique_ptr<EncodeStage> encoder_;
+  // The session being recorded or finished; the finaliser frees it, after
+  // keeping its last counts. Read by the stages' reports (Stop) and Stats
+  // on any thread, so taken and freed under the lock.
+  mutable std::mutex sessionLock_;
+  std::unique_ptr<kal::Session> session_;
+  RecorderStats lastStats_;
 
   mutable std::mutex failureLock_;
   std::string failure_;

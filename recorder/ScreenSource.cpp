@@ -118,7 +118,7 @@ bool ScreenSource::Still(const PacingClock& clock, const CursorEffects& effects,
 // A screen that changed size (XRandR) fails the grab, or, grown back, is
 // noticed once a second: the grab follows it and the recording goes on.
 bool ScreenSource::GrabScreen(const PacingClock& clock) {
-  const int failEvery = session_.grabFailsEveryForTesting;
+  const int failEvery = session_.faults ? session_.faults->grabFailsEvery.load() : 0;
   if (failEvery > 0 && clock.Grabbed() % failEvery == failEvery - 1) return false;
   bool grabbed = grabber_.Grab();
   if ((!grabbed || clock.Grabbed() % session_.frameRate == 0) && grabber_.Refit())

@@ -1,8 +1,9 @@
 #pragma once
 // What the stages of one recording session share: its settings and sizes,
 // the run gate, the clock every source places what it takes by, the
-// counters, and the listener they report to (the Recorder that wires them). The Recorder fills it at Start, before
-// any stage runs; the stages only read the plain fields.
+// counters, and the listener they report to. The Session fills it while it
+// sets the stages up, before any of them runs; the stages only read the
+// plain fields.
 
 #include <atomic>
 #include <cstdint>
@@ -47,6 +48,17 @@ class StageListener {
   virtual void SecondsWritten(std::int64_t seconds) = 0;
 };
 
+// Tests: faults to meet, set on the Recorder and read live by the stages.
+struct TestFaults {
+  // The encoder takes no turns while set, as if the disk or the encoder had
+  // stalled.
+  std::atomic<bool> encoderHeld{false};
+  // Every n-th screen grab fails (0: none does).
+  std::atomic<int> grabFailsEvery{0};
+  // The converter cannot convert pictures, as on a broken picture.
+  std::atomic<bool> conversionFails{false};
+};
+
 struct SessionState {
   SessionSettings settings;
   int frameRate = 10;
@@ -60,13 +72,7 @@ struct SessionState {
   Synchroniser sync;
   SessionCounters counters;
   StageListener* listener = nullptr;
-  // Tests: the encoder takes no turns while set, as if the disk or the
-  // encoder had stalled.
-  std::atomic<bool> encoderHeldForTesting{false};
-  // Tests: every n-th screen grab fails (0: none does).
-  std::atomic<int> grabFailsEveryForTesting{0};
-  // Tests: the converter cannot convert pictures, as on a broken picture.
-  std::atomic<bool> conversionFailsForTesting{false};
+  const TestFaults* faults = nullptr;  // none when null
 };
 
 }  // namespace kal

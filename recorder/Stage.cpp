@@ -7,22 +7,10 @@
 
 namespace kal {
 
-void Stage::Launch() {
-  Join();
-  {
-    std::lock_guard<std::mutex> lock(errorLock_);
-    error_.clear();
-  }
-  thread_ = std::thread(&Stage::Top, this);
-}
+void Stage::Launch() { thread_ = std::thread(&Stage::Top, this); }
 
 void Stage::Join() {
   if (thread_.joinable()) thread_.join();
-}
-
-std::string Stage::Error() const {
-  std::lock_guard<std::mutex> lock(errorLock_);
-  return error_;
 }
 
 void Stage::Top() {
@@ -41,10 +29,6 @@ void Stage::Top() {
     what = e.what();
   } catch (...) {
     what = "unknown error";
-  }
-  {
-    std::lock_guard<std::mutex> lock(errorLock_);
-    error_ = what;
   }
   if (session_.listener)
     session_.listener->StageFailed(kFailureInternal, std::string("the ") + name_ + " failed: " + what);

@@ -1,12 +1,15 @@
 #pragma once
 // A stage of the recording pipeline owns one worker thread. What the worker
 // throws, and a worker that returns before the stop, is caught at its top:
-// the stage keeps the words as its error, tells the listener, which stops
-// the recording, and then runs its Ended() as a normal end would (the next
-// stage waits for that, and by then sees the stop). The thread carries the
-// stage's name, so that a profiler or top shows which stage works.
+// the stage tells the listener, which stops the recording, and then runs
+// its Ended() as a normal end would (the next stage waits for that, and by
+// then sees the stop). The thread carries the stage's name, so that a
+// profiler or top shows which stage works.
+//
+// Whoever owns the stage joins it before destroying it: a worker must not
+// run on while the derived stage's members go, as it would when a base
+// destructor joined it.
 
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -17,16 +20,13 @@ namespace kal {
 class Stage {
  public:
   Stage(const char* name, SessionState& session) : session_(session), name_(name) {}
-  // Joins the thread: a stage never outlives its worker.
-  virtual ~Stage() { Join(); }
+  virtual ~Stage() = default;
   Stage(const Stage&) = delete;
   Stage& operator=(const Stage&) = delete;
 
   void Launch();
   void Join();
   const char* Name() const { return name_; }
-  // Why the worker failed; empty when it did not.
-  std::string Error() const;
 
  protected:
   virtual void Body() = 0;
@@ -42,8 +42,6 @@ class Stage {
   void Top();
   const char* name_;
   std::thread thread_;
-  mutable std::mutex errorLock_;
-  std::string error_;
 };
 
 }  // namespace kal

@@ -18,6 +18,8 @@
 #include <mutex>
 #include <vector>
 
+#include "media/PacketQueue.h"
+
 namespace kal {
 
 class VideoFifo {
@@ -30,7 +32,7 @@ class VideoFifo {
   // Room for up to `pictures` pictures of width x height, each allocated
   // when first needed; open and not aborted. Owner thread only, while no
   // worker runs.
-  bool Allocate(int width, int height, int pictures = 34);
+  bool Allocate(int width, int height, int pictures = kStageQueueBound);
   void Free();
 
   // Writer: the next free slot, once there is room. nullptr when the

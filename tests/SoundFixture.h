@@ -87,7 +87,7 @@ class SoundTest : public kaltest::RecordingFixture {
   }
 
   static inline kaltest::TempDir* dir_ = nullptr;
-  kal::Recorder rec{nullptr};
+  kal::Recorder rec{nullptr, std::chrono::milliseconds(0)};
 };
 
 }  // namespace kaltest

@@ -25,8 +25,8 @@ class CutPageTest : public ::testing::TestWithParam<int> {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir;
-    ASSERT_TRUE(kaltest::Run("ffmpeg -y -loglevel error -f lavfi -i smptebars=size=640x360:rate=30:duration=9.5 "
-                    "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=9.5 -ac 2 -c:v libx264 "
+    ASSERT_TRUE(kaltest::Run("ffmpeg -y -loglevel error -f lavfi -i smptebars=size=640x360:rate=30:duration=6.5 "
+                    "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=6.5 -ac 2 -c:v libx264 "
                     "-pix_fmt yuv420p -g 30 -c:a aac " + dir_->path() + "/bars.mp4"));
   }
   static void TearDownTestSuite() {
@@ -49,11 +49,11 @@ TEST_P(CutPageTest, AChosenFilePlaysInThePageToItsEnd) {
 
   // The length at once; the pictures once the sound has started.
   std::string labels;
-  for (int i = 0; i < 50 && labels.find("/ 00:00:09.500") == std::string::npos; ++i) {
+  for (int i = 0; i < 50 && labels.find("/ 00:00:06.500") == std::string::npos; ++i) {
     std::this_thread::sleep_for(100ms);
     labels = program.Shell(kA11y + " names label");
   }
-  EXPECT_NE(labels.find("/ 00:00:09.500"), std::string::npos) << labels;
+  EXPECT_NE(labels.find("/ 00:00:06.500"), std::string::npos) << labels;
   int x = 0, y = 0, w = 0, h = 0;
   ASSERT_TRUE(program.Find("slider", "播放位置", x, y, w, h));
   std::this_thread::sleep_for(2500ms);

@@ -142,7 +142,7 @@ TEST_F(SoundTest, AFullMicrophoneFifoIsLoggedAndStopEndsPromptly) {
   const auto t0 = std::chrono::steady_clock::now();
   rec.Stop();
   ASSERT_TRUE(rec.WaitFinished(10s));
-  // The finaliser's own 800 ms and the trailer, no more.
+  // The drain and the trailer, no more.
   EXPECT_LT(std::chrono::steady_clock::now() - t0, 3s);
   EXPECT_NE(kaltest::ReadFolder(logs.path()).find("audio fifo space is not enough"), std::string::npos);
 }

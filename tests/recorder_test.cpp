@@ -68,7 +68,8 @@ class RecorderTest : public kaltest::RecordingFixture {
   }
 
   SecondsReceiver owner;
-  kal::Recorder rec{&owner};
+  // No finish delay: the stages are joined before the file is completed anyway.
+  kal::Recorder rec{&owner, 0ms};
 };
 
 // Pictures counted in 1/fps units must run 0, 1, 2 ... without gaps.
