@@ -15,20 +15,21 @@ bool PacketQueue::TryPush(PacketPtr packet, int serial) {
   return true;
 }
 
-PacketPtr PacketQueue::Pop(std::chrono::milliseconds wait, int* serial) {
+Popped PacketQueue::Pop(std::chrono::milliseconds wait, PacketPtr* packet, int* serial) {
   std::unique_lock<std::mutex> lock(lock_);
   if (wait.count() > 0)
-    cond_.wait_for(lock, wait, [this] { return !packets_.empty() || finished_.load(); });
-  if (packets_.empty()) return nullptr;
+    cond_.wait_for(lock, wait, [this] { return !packets_.empty() || closed_.load(); });
+  if (packets_.empty()) return closed_ ? Popped::kClosed : Popped::kNothingYet;
   Entry e = std::move(packets_.front());
   packets_.pop_front();
   size_.store(static_cast<int>(packets_.size()), std::memory_order_relaxed);
   if (serial) *serial = e.serial;
-  return std::move(e.packet);
+  *packet = std::move(e.packet);
+  return Popped::kItem;
 }
 
-void PacketQueue::Finish() {
-  ChangeAndWakeAll(lock_, cond_, [this] { finished_ = true; });
+void PacketQueue::Close() {
+  ChangeAndWakeAll(lock_, cond_, [this] { closed_ = true; });
 }
 
 void PacketQueue::Abort() {
@@ -41,13 +42,6 @@ void PacketQueue::Flush() {
     size_.store(0, std::memory_order_relaxed);
     ++serial_;
   });
-}
-
-void PacketQueue::Reset() {
-  std::lock_guard<std::mutex> lock(lock_);
-  packets_.clear();
-  size_.store(0, std::memory_order_relaxed);
-  finished_ = false;
 }
 
 }  // namespace kal

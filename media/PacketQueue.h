@@ -1,8 +1,9 @@
 #pragma once
 // Queue of owned FFmpeg packets from a reader to its decoder. It owns its
 // synchronisation: a bound (a push beyond it is refused, and the caller
-// counts the packet dropped or waits), a wait for data with a time-out, and
-// Finish(), after which waiters wake at once and take what is left.
+// counts the packet dropped or waits), a pop that waits with a time-out,
+// Close() for the writer's end (waiters wake at once and take what is
+// left) and Abort() for the stop.
 //
 // A player seeks by Flush(): the queue empties and its serial moves on. A
 // reader tags each push with the serial it read under (taken with the read,
@@ -17,6 +18,7 @@
 #include <mutex>
 
 #include "media/FfmpegPtr.h"
+#include "media/Popped.h"
 
 namespace kal {
 
@@ -28,7 +30,6 @@ constexpr int kStageQueueBound = 34;
 class PacketQueue {
  public:
   explicit PacketQueue(int bound = kStageQueueBound) : bound_(bound) {}
-  ~PacketQueue() { Reset(); }
   PacketQueue(const PacketQueue&) = delete;
   PacketQueue& operator=(const PacketQueue&) = delete;
 
@@ -37,23 +38,21 @@ class PacketQueue {
   // As above; a packet of an older `serial` than the queue's is freed (true:
   // it needs no retry).
   bool TryPush(PacketPtr packet, int serial);
-  // The oldest packet, waiting up to `wait` for one; nullptr when none came,
-  // at once when the queue is empty and finished. `serial` receives the
+  // The oldest packet into `packet`, waiting up to `wait` for one; closed
+  // at once when the queue is empty and closed. `serial` receives the
   // packet's.
-  PacketPtr Pop(std::chrono::milliseconds wait, int* serial = nullptr);
-  // No more packets will come (the reader has ended): every waiter wakes,
-  // takes what is left, and waits no more.
-  void Finish();
-  // The stop: wakes the waiter. It goes on taking what the reader still
-  // queues until the reader's Finish(), so the picture being grabbed at the
+  Popped Pop(std::chrono::milliseconds wait, PacketPtr* packet, int* serial = nullptr);
+  // No more packets will come (the writer has ended): every waiter wakes,
+  // takes what is left, and then finds the queue closed.
+  void Close();
+  // The stop: wakes the waiter. It goes on taking what the writer still
+  // queues until the writer's Close(), so the picture being grabbed at the
   // stop is not lost.
   void Abort();
-  bool Finished() const { return finished_.load(); }
+  bool Closed() const { return closed_.load(); }
   // Empties the queue and starts a new serial (a seek); stays open.
   void Flush();
   int Serial() const { return serial_.load(); }
-  // Empty and open again, for a new session.
-  void Reset();
   // Lock-free reads for statistics and for a reader that waits while full.
   int Size() const { return size_.load(std::memory_order_relaxed); }
   bool Full() const { return Size() >= bound_; }
@@ -69,7 +68,7 @@ class PacketQueue {
   std::deque<Entry> packets_;
   std::atomic<int> size_{0};
   std::atomic<int> serial_{0};
-  std::atomic<bool> finished_{false};
+  std::atomic<bool> closed_{false};
 };
 
 }  // namespace kal

@@ -51,8 +51,12 @@ const AVFrame* StreamDecoder::Next() {
     }
     int serial = pendingSerial_;
     const bool fromPending = pending_ != nullptr;
-    PacketPtr p = fromPending ? std::move(pending_) : queue_.Pop(std::chrono::milliseconds(0), &serial);
-    if (!p) return nullptr;
+    PacketPtr p;
+    if (fromPending) {
+      p = std::move(pending_);
+    } else if (queue_.Pop(std::chrono::milliseconds(0), &p, &serial) != Popped::kItem) {
+      return nullptr;
+    }
     if (serial != serial_) {
       if (serial_ >= 0) avcodec_flush_buffers(decoder_.get());
       serial_ = serial;

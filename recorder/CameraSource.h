@@ -23,7 +23,7 @@ class CameraSource : public Stage {
 
  protected:
   void Body() override;
-  void Ended() override { out_.Finish(); }
+  void Ended() override { out_.Close(); }
 
  private:
   void RepeatLastPicture();

@@ -35,12 +35,12 @@ void ConvertStage::Body() {
   FramePtr decoded = MakeFrame();
   FramePtr filtered = MakeFrame();
   for (;;) {
-    PacketPtr packet = in_.Pop(kQueueWait);
-    if (!packet) {
-      // After a stop, what the reader queued is still converted.
-      if (in_.Finished()) break;
-      continue;
-    }
+    // After a stop, what the reader queued is still converted: only its
+    // close ends the loop.
+    PacketPtr packet;
+    const Popped got = in_.Pop(kQueueWait, &packet);
+    if (got == Popped::kClosed) break;
+    if (got == Popped::kNothingYet) continue;
     if (packet->size == 0) {
       RepeatIntoFifo(packet->pts);  // the screen did not change, or its grab failed
       continue;

@@ -26,7 +26,7 @@ class ConvertStage : public Stage {
 
  protected:
   void Body() override;
-  void Ended() override { out_.EndWriting(); }
+  void Ended() override { out_.Close(); }
 
  private:
   bool Decode(AVPacket* packet, AVFrame* decoded);

@@ -35,7 +35,7 @@ void EncodeStage::Body() {
     }
     if (file_.VideoAhead()) {
       AudioTurn(false);
-    } else if (!VideoTurn(false) && pictures_.Drained()) {
+    } else if (VideoTurn(false) == Popped::kClosed) {
       // The converter has ended before the stop (it reports why): no
       // picture will come, so waiting again would only spin.
       break;
@@ -48,10 +48,11 @@ void EncodeStage::Body() {
 // Takes one picture from the FIFO and encodes it. While recording, a stop
 // ends the wait; while draining, the wait lasts until the converter has
 // delivered everything.
-bool EncodeStage::VideoTurn(bool draining) {
+Popped EncodeStage::VideoTurn(bool draining) {
   std::int64_t pts = 0;
-  std::uint8_t* slot = pictures_.TakeOldest(kPictureWait, draining, &pts);
-  if (!slot) return false;
+  std::uint8_t* slot = nullptr;
+  const Popped got = pictures_.TakeOldest(kPictureWait, draining, &slot, &pts);
+  if (got != Popped::kItem) return got;
   // Encoded from the slot itself: a counted reference, so the encoder does
   // not copy it either; the slot is released when the encoder lets go.
   AVFrame* frame = frame_.get();
@@ -59,7 +60,7 @@ bool EncodeStage::VideoTurn(bool draining) {
                                    ReleaseSlot, &pictures_, 0);
   if (!frame->buf[0]) {
     pictures_.Release();
-    return false;
+    return Popped::kItem;  // this one is lost, the next may not be
   }
   av_image_fill_arrays(frame->data, frame->linesize, slot, AV_PIX_FMT_YUV420P, session_.width,
                        session_.height, 1);
@@ -78,7 +79,7 @@ bool EncodeStage::VideoTurn(bool draining) {
   }
   EncodeVideo(frame);
   av_frame_unref(frame);
-  return true;
+  return Popped::kItem;
 }
 
 // One submission per picture: submitting a picture again would put it into
@@ -150,7 +151,7 @@ void EncodeStage::Drain() {
   for (;;) {
     if (file_.VideoAhead()) {
       if (!audioTurn()) break;
-    } else if (!VideoTurn(true)) {
+    } else if (VideoTurn(true) != Popped::kItem) {
       break;
     }
   }

@@ -24,7 +24,7 @@ class EncodeStage : public Stage {
   void Ended() override { pictures_.EndReading(); }
 
  private:
-  bool VideoTurn(bool draining);  // false when no picture came
+  Popped VideoTurn(bool draining);
   bool AudioTurn(bool draining);  // true when a packet was written
   void EncodeVideo(AVFrame* frame);
   bool EncodeAudio(AVFrame* frame);

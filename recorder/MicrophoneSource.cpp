@@ -167,7 +167,7 @@ std::int64_t MicrophoneSource::Pending(State& m) const {
   return av_rescale(inside, kTargetRate, VoiceProcessor::kSampleRate);
 }
 
-void MicrophoneSource::Ended() { out_.Finish(); }
+void MicrophoneSource::Ended() { out_.Close(); }
 
 // Connects to the device and makes the first resampling stage for its
 // format. False, with `why` saying why, when it cannot be had.

@@ -19,12 +19,6 @@ class RunGate {
   void Shut() { Set(false, false); }
   // Every wait returns false from now on, at once.
   void Abort() { Set(false, true); }
-  // Shut and not aborted, for a new session. Owner thread, no waiter.
-  void Reset() {
-    open_ = false;
-    aborted_ = false;
-  }
-
   bool IsOpen() const { return open_.load(); }
   bool Aborted() const { return aborted_.load(); }
 

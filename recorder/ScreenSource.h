@@ -25,7 +25,7 @@ class ScreenSource : public Stage {
 
  protected:
   void Body() override;
-  void Ended() override { out_.Finish(); }
+  void Ended() override { out_.Close(); }
 
  private:
   // What the reader knows of the cursor between pictures.

@@ -24,12 +24,6 @@ struct SessionCounters {
   std::atomic<std::int64_t> audioFramesEncoded{0};
   std::atomic<std::int64_t> firstRunAt{0};  // microseconds, monotonic; 0 before Run
   std::atomic<std::int64_t> firstPictureMicros{-1};
-
-  void Reset() {
-    picturesGrabbed = picturesDropped = picturesRepeated = picturesEncoded = audioFramesEncoded = 0;
-    firstRunAt = 0;
-    firstPictureMicros = -1;
-  }
 };
 
 // How stages report; any stage thread.

@@ -15,7 +15,7 @@ constexpr std::chrono::milliseconds kRoomRecheck{400};
 bool SoundFifo::Allocate(int samples) {
   std::lock_guard<std::mutex> lock(lock_);
   fifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, samples));
-  finished_ = aborted_ = false;
+  closed_ = aborted_ = false;
   return fifo_ != nullptr;
 }
 
@@ -40,17 +40,12 @@ bool SoundFifo::Write(std::uint8_t* const* planes, int samples, bool waitForRoom
   return true;
 }
 
-void SoundFifo::Finish() {
-  ChangeAndWakeAll(lock_, cond_, [this] { finished_ = true; });
+void SoundFifo::Close() {
+  ChangeAndWakeAll(lock_, cond_, [this] { closed_ = true; });
 }
 
 void SoundFifo::Abort() {
   ChangeAndWakeAll(lock_, cond_, [this] { aborted_ = true; });
-}
-
-bool SoundFifo::Finished() const {
-  std::lock_guard<std::mutex> lock(lock_);
-  return finished_;
 }
 
 bool SoundFifo::Aborted() const {
@@ -58,12 +53,13 @@ bool SoundFifo::Aborted() const {
   return aborted_;
 }
 
-bool SoundFifo::WaitFor(int samples, std::chrono::milliseconds wait, bool draining) {
+Popped SoundFifo::WaitFor(int samples, std::chrono::milliseconds wait, bool draining) {
   std::unique_lock<std::mutex> lock(lock_);
-  return cond_.wait_for(lock, wait, [&] {
-    return !fifo_ || av_audio_fifo_size(fifo_.get()) >= samples || finished_ ||
-           (aborted_ && !draining);
-  }) && fifo_ && av_audio_fifo_size(fifo_.get()) >= samples;
+  const auto enough = [&] { return fifo_ && av_audio_fifo_size(fifo_.get()) >= samples; };
+  cond_.wait_for(lock, wait, [&] { return !fifo_ || enough() || closed_ || (aborted_ && !draining); });
+  if (enough()) return Popped::kItem;
+  // Without a buffer nothing ever comes.
+  return !fifo_ || closed_ ? Popped::kClosed : Popped::kNothingYet;
 }
 
 int SoundFifo::Read(std::uint8_t* const* planes, int samples) {

@@ -133,9 +133,9 @@ bool SoundInput::Take(SoundFifo& fifo, AVFrame* frame, bool draining) {
   if (draining) {
     fifo.WaitFor(kSoundFrameSamples, kDrainWait, true);
   } else {
-    while (!fifo.WaitFor(kSoundFrameSamples, kSoundPoll, false)) {
+    // Closed: silence makes up the rest.
+    while (fifo.WaitFor(kSoundFrameSamples, kSoundPoll, false) == Popped::kNothingYet) {
       if (fifo.Aborted()) return false;
-      if (fifo.Finished()) break;
     }
   }
   fifo.Read(frame->data, kSoundFrameSamples);

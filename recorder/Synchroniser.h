@@ -19,12 +19,6 @@ class Synchroniser {
 
   void Run(Clock::time_point at);
   void Pause(Clock::time_point at);
-  // A new recording. Owner thread, while no source runs.
-  void Reset() {
-    std::lock_guard<std::mutex> lock(lock_);
-    stretches_.clear();
-  }
-
   // Microseconds of running time up to `at`. A moment before the first run
   // is negative, as far before 0 as it was before the start; a moment in a
   // pause that has ended is as far before the time it ended at; one in the

@@ -81,7 +81,7 @@ class SystemSoundSource::Converter {
 
 bool SystemSoundSource::Setup() { return out_.Allocate(kTargetRate * 3); }
 
-void SystemSoundSource::Ended() { out_.Finish(); }
+void SystemSoundSource::Ended() { out_.Close(); }
 
 void SystemSoundSource::Report(const std::string& lost, bool whileRecording) {
   if (!session_.gate.Aborted() && session_.listener)

@@ -65,7 +65,7 @@ void VideoFifo::Commit(std::int64_t pts) {
   });
 }
 
-void VideoFifo::EndWriting() {
+void VideoFifo::Close() {
   ChangeAndWakeAll(lock_, cond_, [this] { writerEnded_ = true; });
 }
 
@@ -77,8 +77,8 @@ void VideoFifo::Abort() {
   ChangeAndWakeAll(lock_, cond_, [this] { aborted_ = true; });
 }
 
-std::uint8_t* VideoFifo::TakeOldest(std::chrono::milliseconds wait, bool draining,
-                                    std::int64_t* pts) {
+Popped VideoFifo::TakeOldest(std::chrono::milliseconds wait, bool draining,
+                             std::uint8_t** picture, std::int64_t* pts) {
   std::unique_lock<std::mutex> lock(lock_);
   const auto ready = [&] { return HasPicture() || writerEnded_ || (aborted_ && !draining); };
   if (draining) {
@@ -86,15 +86,11 @@ std::uint8_t* VideoFifo::TakeOldest(std::chrono::milliseconds wait, bool drainin
   } else {
     cond_.wait_for(lock, wait, ready);
   }
-  if (!HasPicture()) return nullptr;
+  if (!HasPicture()) return writerEnded_ ? Popped::kClosed : Popped::kNothingYet;
   const Held& held = order_[static_cast<std::size_t>(reading_++)];
   if (pts) *pts = held.pts;
-  return slots_[static_cast<std::size_t>(held.slot)].get();
-}
-
-bool VideoFifo::Drained() {
-  std::lock_guard<std::mutex> lock(lock_);
-  return writerEnded_ && !HasPicture();
+  *picture = slots_[static_cast<std::size_t>(held.slot)].get();
+  return Popped::kItem;
 }
 
 void VideoFifo::Release() {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "media/PacketQueue.h"
+#include "media/Popped.h"
 
 namespace kal {
 
@@ -41,19 +42,16 @@ class VideoFifo {
   std::uint8_t* WaitFreeSlot();
   // `pts`: the picture's place on the picture grid, handed to the reader.
   void Commit(std::int64_t pts = 0);
-  // Writer: nothing more comes; the reader takes the rest and then stops
-  // waiting.
-  void EndWriting();
+  // Writer: nothing more comes; the reader takes the rest and then finds
+  // the FIFO closed.
+  void Close();
 
-  // Reader: the oldest picture not yet taken, waiting up to `wait`;
-  // nullptr when none came. The wait ends early once the writer has ended
-  // or on Abort(). A drain instead waits as long as the writer still
-  // converts: nullptr then means it has ended and everything was taken.
-  // The slot stays the reader's until Release().
-  std::uint8_t* TakeOldest(std::chrono::milliseconds wait, bool draining,
-                           std::int64_t* pts = nullptr);
-  // Reader: the writer has ended and every picture was taken.
-  bool Drained();
+  // Reader: the oldest picture not yet taken into `picture`, waiting up to
+  // `wait`. The wait ends early once the writer has closed or on Abort(). A
+  // drain instead waits as long as the writer still converts, so it never
+  // ends with nothing yet. The slot stays the reader's until Release().
+  Popped TakeOldest(std::chrono::milliseconds wait, bool draining, std::uint8_t** picture,
+                    std::int64_t* pts = nullptr);
   // Reader: gives back the oldest taken picture (any thread; the encoder
   // lets go of it from its own).
   void Release();

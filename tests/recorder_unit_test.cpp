@@ -52,29 +52,33 @@ struct FakeReader {
   }
 };
 
-TEST(PacketQueueTest, HoldsItsBoundAndFinishWakesTheWaiterWithWhatIsLeft) {
+TEST(PacketQueueTest, HoldsItsBoundAndACloseWakesTheWaiterAfterWhatIsLeft) {
+  using kal::Popped;
   kal::PacketQueue queue(2);
+  kal::PacketPtr p;
+  EXPECT_EQ(queue.Pop(std::chrono::milliseconds(1), &p), Popped::kNothingYet) << "a wait that times out";
   EXPECT_TRUE(queue.TryPush(kal::MakePacket()));
   EXPECT_TRUE(queue.TryPush(kal::MakePacket()));
   EXPECT_FALSE(queue.TryPush(kal::MakePacket())) << "beyond the bound";
   EXPECT_EQ(queue.Size(), 2);
-  EXPECT_NE(queue.Pop(std::chrono::milliseconds(0)), nullptr);
 
-  // A waiter on an empty queue wakes when it is finished, and first takes
-  // what is left.
-  EXPECT_NE(queue.Pop(std::chrono::milliseconds(0)), nullptr);
-  std::thread finisher([&] {
+  // Closed with packets left: they come first, then the close.
+  queue.Close();
+  EXPECT_EQ(queue.Pop(std::chrono::milliseconds(0), &p), Popped::kItem);
+  EXPECT_NE(p, nullptr);
+  EXPECT_EQ(queue.Pop(std::chrono::milliseconds(0), &p), Popped::kItem);
+  EXPECT_EQ(queue.Pop(std::chrono::milliseconds(0), &p), Popped::kClosed);
+
+  // A waiter on an empty queue wakes at the close, long before its wait ends.
+  kal::PacketQueue empty;
+  std::thread closer([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    queue.Finish();
+    empty.Close();
   });
   const auto before = std::chrono::steady_clock::now();
-  EXPECT_EQ(queue.Pop(std::chrono::seconds(10)), nullptr);
+  EXPECT_EQ(empty.Pop(std::chrono::seconds(10), &p), Popped::kClosed);
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
-  finisher.join();
-  EXPECT_TRUE(queue.Finished());
-  queue.Reset();
-  EXPECT_FALSE(queue.Finished());
-  EXPECT_EQ(queue.Pop(std::chrono::milliseconds(1)), nullptr) << "a wait that times out";
+  closer.join();
 }
 
 // Runs `f` on another thread and says how long it took; the test fails
@@ -95,17 +99,20 @@ TEST(StageQueuesTest, StopWakesTheEncoderButItsDrainStillTakesWhatTheConverterFi
   ASSERT_TRUE(fifo.Allocate(64, 32, 3));
   // The encoder waits for a picture while recording; the stop wakes it at
   // once, well before its wait would end.
-  std::uint8_t* taken = reinterpret_cast<std::uint8_t*>(1);
-  const auto waited = TimeOnThread([&] { taken = fifo.TakeOldest(std::chrono::seconds(20), false); },
+  std::uint8_t* taken = nullptr;
+  kal::Popped got = kal::Popped::kItem;
+  const auto waited = TimeOnThread([&] { got = fifo.TakeOldest(std::chrono::seconds(20), false, &taken); },
                                    std::chrono::milliseconds(50), [&] { fifo.Abort(); });
-  EXPECT_EQ(taken, nullptr);
+  EXPECT_EQ(got, kal::Popped::kNothingYet);
   EXPECT_LT(waited, std::chrono::seconds(5));
 
   // After the stop the converter still delivers what was grabbed before it:
   // the draining encoder waits for it and then for the converter's end.
   std::vector<std::uint8_t*> drained;
+  kal::Popped last = kal::Popped::kItem;
   std::thread encoder([&] {
-    while (std::uint8_t* slot = fifo.TakeOldest(std::chrono::milliseconds(0), true)) {
+    std::uint8_t* slot = nullptr;
+    while ((last = fifo.TakeOldest(std::chrono::milliseconds(0), true, &slot)) == kal::Popped::kItem) {
       drained.push_back(slot);
       fifo.Release();
     }
@@ -117,8 +124,9 @@ TEST(StageQueuesTest, StopWakesTheEncoderButItsDrainStillTakesWhatTheConverterFi
     fifo.Commit();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  fifo.EndWriting();
+  fifo.Close();
   encoder.join();
+  EXPECT_EQ(last, kal::Popped::kClosed);
   ASSERT_EQ(drained.size(), 5u);
   EXPECT_EQ(drained.back()[0], 4) << "in order, the last one last";
 
@@ -160,14 +168,17 @@ TEST(StageQueuesTest, AFullSoundFifoDoesNotHoldUpTheStopAndTheDrainGetsTheLastBl
 
   // After the stop a recording wait returns at once, but a drain waits for
   // the block the system-sound thread hands over as it ends.
-  EXPECT_FALSE(fifo.WaitFor(256, std::chrono::seconds(20), false));
-  bool got = false;
+  EXPECT_EQ(fifo.WaitFor(256, std::chrono::seconds(20), false), kal::Popped::kNothingYet);
+  kal::Popped got = kal::Popped::kNothingYet;
   TimeOnThread([&] { got = fifo.WaitFor(256, std::chrono::seconds(20), true); },
                std::chrono::milliseconds(50), [&] {
                  EXPECT_TRUE(fifo.Write(planes, 300, false)) << "growing writes still land";
-                 fifo.Finish();
+                 fifo.Close();
                });
-  EXPECT_TRUE(got);
+  EXPECT_EQ(got, kal::Popped::kItem);
+  fifo.Read(out, 256);
+  EXPECT_EQ(fifo.WaitFor(256, std::chrono::seconds(20), true), kal::Popped::kClosed)
+      << "closed with fewer left";
 }
 
 TEST(StageQueuesTest, TheRunGateHoldsUntilRunAndAStopEndsEveryWait) {
