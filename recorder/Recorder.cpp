@@ -69,11 +69,14 @@ int Recorder::Start(const std::string& fileName, const std::string& folder,
     finishSignalled_ = false;
     finished_ = false;
   }
-  session->Launch();
+  // In place before its stages run: one that fails at once stops it
+  // through Stop, which must find it.
+  kal::Session* launched = session.get();
   {
     std::lock_guard<std::mutex> lock(sessionLock_);
     session_ = std::move(session);
   }
+  launched->Launch();
   finisher_ = std::thread(&Recorder::FinishThread, this);
   return 0;
 }
