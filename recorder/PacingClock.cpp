@@ -49,6 +49,11 @@ void PacingClock::PauseResume() {
   target_ = grabbed_ * 1000000 + (reference_ - paused_) * fps_;
 }
 
+PacingClock::PacingClock(int frameRate, const Synchroniser& sync)
+    : PacingClock(
+          frameRate, [&sync] { return sync.RunningMicros(Synchroniser::Clock::now()); },
+          [](std::int64_t us) { av_usleep(static_cast<unsigned>(us)); }) {}
+
 std::int64_t PacingClock::RunningMicros() const { return now_() + (paused_ - reference_); }
 
 std::int64_t PacingClock::ExpectedPictures() const {

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "recorder/RunGate.h"
+#include "recorder/Synchroniser.h"
 
 namespace kal {
 
@@ -23,6 +24,10 @@ class PacingClock {
   PacingClock(int frameRate, NowFn now, SleepFn sleep);
   // Monotonic clock and av_usleep.
   explicit PacingClock(int frameRate);
+  // The recording's running time and av_usleep: the pictures are taken on
+  // the clock the sound is placed by, and none while it stands still (a
+  // pause), so the picture of running time t is the sound's of t.
+  PacingClock(int frameRate, const Synchroniser& sync);
 
   void Begin();     // thread start
   void NextTurn();  // the target moves one picture interval ahead

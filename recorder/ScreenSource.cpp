@@ -73,7 +73,7 @@ CursorEffectSettings ScreenSource::EffectSettings() const {
 }
 
 void ScreenSource::Body() {
-  PacingClock clock(session_.frameRate);
+  PacingClock clock(session_.frameRate, session_.sync);
   CursorEffects effects(EffectSettings());
   Cursor cursor;
   RunGate& gate = session_.gate;
