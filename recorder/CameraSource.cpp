@@ -104,6 +104,7 @@ void CameraSource::Body() {
       break;
     }
     ++session_.counters.picturesGrabbed;
+    StampArrival(*packet);
     if (!out_.TryPush(std::move(packet))) {
       LOG(ERROR) << "video queue size: " << out_.Size();
       ++session_.counters.picturesDropped;
@@ -113,11 +114,16 @@ void CameraSource::Body() {
   Trace("%s\n", "video camera thread exit");
 }
 
+// The converter places each picture by the running time it arrived at.
+void CameraSource::StampArrival(AVPacket& packet) const {
+  packet.pts = packet.dts = session_.sync.RunningMicros(Synchroniser::Clock::now());
+}
+
 // A camera that is gone (unplugged, its input ended): its last picture
 // goes on at the recording's frame rate, pauses excluded, until the stop,
 // so the recording keeps its running time and its sound.
 void CameraSource::RepeatLastPicture() {
-  PacingClock clock(session_.frameRate);
+  PacingClock clock(session_.frameRate, session_.sync);
   clock.Begin();
   while (!session_.gate.Aborted()) {
     clock.NextTurn();
@@ -125,7 +131,9 @@ void CameraSource::RepeatLastPicture() {
     clock.CountGrab();
     ++session_.counters.picturesGrabbed;
     ++session_.counters.picturesRepeated;
-    if (!out_.TryPush(MakePacket())) ++session_.counters.picturesDropped;
+    PacketPtr packet = MakePacket();
+    StampArrival(*packet);
+    if (!out_.TryPush(std::move(packet))) ++session_.counters.picturesDropped;
   }
 }
 

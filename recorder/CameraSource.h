@@ -27,6 +27,7 @@ class CameraSource : public Stage {
 
  private:
   void RepeatLastPicture();
+  void StampArrival(AVPacket& packet) const;
 
   PacketQueue& out_;
   InputContextPtr input_;

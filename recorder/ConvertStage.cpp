@@ -34,6 +34,8 @@ int ConvertStage::Setup(CodecContextPtr decoder) {
 void ConvertStage::Body() {
   FramePtr decoded = MakeFrame();
   FramePtr filtered = MakeFrame();
+  const bool camera = session_.settings.videoSource == VideoSource::kCamera;
+  placer_ = PicturePlacer(session_.frameRate);
   for (;;) {
     // After a stop, what the reader queued is still converted: only its
     // close ends the loop.
@@ -42,7 +44,9 @@ void ConvertStage::Body() {
     if (got == Popped::kClosed) break;
     if (got == Popped::kNothingYet) continue;
     if (packet->size == 0) {
-      RepeatIntoFifo(packet->pts);  // the screen did not change, or its grab failed
+      // The screen did not change or its grab failed; the camera is gone.
+      if (!camera) RepeatIntoFifo(packet->pts);
+      else if (lastSlot_) PlaceCameraPicture(*packet, nullptr);
       continue;
     }
     if (!Decode(packet.get(), decoded.get())) continue;  // no picture out of it yet
@@ -52,7 +56,8 @@ void ConvertStage::Body() {
         throw std::runtime_error("the watermark could not be drawn");
       picture = filtered.get();
     }
-    if (!ConvertIntoFifo(picture, packet->pts)) throw std::runtime_error("a picture could not be converted");
+    if (camera) PlaceCameraPicture(*packet, picture);
+    else if (!ConvertIntoFifo(picture, packet->pts)) throw std::runtime_error("a picture could not be converted");
     av_frame_unref(decoded.get());
     av_frame_unref(filtered.get());
   }
@@ -70,6 +75,19 @@ bool ConvertStage::Decode(AVPacket* packet, AVFrame* decoded) {
     throw std::runtime_error("a picture could not be decoded: " + AvError(ret));
   }
   return true;
+}
+
+void ConvertStage::PlaceCameraPicture(const AVPacket& packet, const AVFrame* picture) {
+  const int copies = placer_.Copies(packet.pts);
+  if (copies == 0) return;  // a surplus picture of a camera running fast
+  session_.counters.picturesRepeated += copies - 1;
+  const std::int64_t first = placer_.Written() - copies;
+  int from = 0;
+  if (picture) {
+    if (!ConvertIntoFifo(picture, first)) throw std::runtime_error("a picture could not be converted");
+    from = 1;
+  }
+  for (int i = from; i < copies; ++i) RepeatIntoFifo(first + i);
 }
 
 // The FIFO's next free slot, once there is room. Without one (the encoder

@@ -3,11 +3,13 @@
 // (the screen's raw pictures are used where they lie, a camera's are
 // decoded), burns in the watermark and converts each picture straight into
 // a slot of the encoder's FIFO. An empty packet repeats the last picture.
+// A camera's pictures are placed on the running time.
 
 #include <cstdint>
 
 #include "media/PacketQueue.h"
 #include "recorder/PictureConverter.h"
+#include "recorder/PicturePlacer.h"
 #include "recorder/Stage.h"
 #include "recorder/VideoFifo.h"
 #include "recorder/WatermarkGraph.h"
@@ -34,6 +36,9 @@ class ConvertStage : public Stage {
   bool ConvertIntoFifo(const AVFrame* picture, std::int64_t pts);
   void RepeatIntoFifo(std::int64_t pts);
   std::uint8_t* FreeSlot();
+  // A camera's picture (its packet stamped with the running time it
+  // arrived at), as often as the placer says.
+  void PlaceCameraPicture(const AVPacket& packet, const AVFrame* picture);
 
   PacketQueue& in_;
   VideoFifo& out_;
@@ -41,6 +46,7 @@ class ConvertStage : public Stage {
   WatermarkGraph watermark_;
   PictureConverter converter_;
   std::uint8_t* lastSlot_ = nullptr;  // the last picture written
+  PicturePlacer placer_{1};
 };
 
 }  // namespace kal

@@ -14,13 +14,6 @@ constexpr std::int64_t kMaxSleepMicros = 100000;
 PacingClock::PacingClock(int frameRate, NowFn now, SleepFn sleep)
     : fps_(frameRate > 0 ? frameRate : 1), now_(std::move(now)), sleep_(std::move(sleep)) {}
 
-// A monotonic clock: wall-clock steps (NTP, a user changing the time) must
-// not make the reader burst or stall.
-PacingClock::PacingClock(int frameRate)
-    : PacingClock(
-          frameRate, [] { return static_cast<std::int64_t>(av_gettime_relative()); },
-          [](std::int64_t us) { av_usleep(static_cast<unsigned>(us)); }) {}
-
 void PacingClock::Begin() {
   const std::int64_t now = now_();
   target_ = now * fps_;

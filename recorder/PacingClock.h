@@ -22,8 +22,6 @@ class PacingClock {
   using SleepFn = std::function<void(std::int64_t)>;  // microseconds
 
   PacingClock(int frameRate, NowFn now, SleepFn sleep);
-  // Monotonic clock and av_usleep.
-  explicit PacingClock(int frameRate);
   // The recording's running time and av_usleep: the pictures are taken on
   // the clock the sound is placed by, and none while it stands still (a
   // pause), so the picture of running time t is the sound's of t.

@@ -108,6 +108,9 @@ void Session::Pause() {
 }
 
 void Session::Abort() {
+  // The running time ends at the stop: a picture or sound a source takes
+  // while it notices the stop is not placed after it.
+  state_.sync.Pause(Synchroniser::Clock::now());
   state_.gate.Abort();
   packets_.Abort();
   pictures_.Abort();

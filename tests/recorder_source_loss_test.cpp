@@ -248,4 +248,39 @@ TEST_F(SoundTest, ALostCameraKeepsTheRecordingWithItsLastPictureAndSound) {
   ExpectToneThroughout(samples, rate, kSystemHz, from);
 }
 
+// A camera that delivers 5 % fewer or more pictures than the 15 a second it
+// claims: its pictures are placed on the running time, so the file lasts
+// as long as the recording ran and its sound stays with its picture, where
+// counting them at the rate claimed left it 0.3 s short or long after 6 s.
+TEST_F(SoundTest, ACameraOffItsClaimedRateStaysWithTheSound) {
+  kal::cfg::Write(kal::cfg::kVoiceSource, 2);
+  kal::cfg::Write(kal::cfg::kVideoSource, 1);
+  Subprocess player({"paplay", kaltest::kPlayerLatency, Tone()});
+  std::this_thread::sleep_for(300ms);
+  for (const std::string stretch : {"1.05", "0.95"}) {
+    SCOPED_TRACE(stretch);
+    NoticeReceiver owner;
+    kal::Recorder recorder(&owner);
+    recorder.SetCameraInputForTesting("lavfi",
+                                      "testsrc=size=320x240:rate=15,setpts=PTS*" + stretch + ",realtime");
+    ASSERT_EQ(recorder.Start("offrate.mkv", dir.path(), "mkv", 24, 1), 0);
+    const auto ran = std::chrono::steady_clock::now();
+    recorder.Run();
+    std::this_thread::sleep_for(6000ms);
+    recorder.Stop();
+    const double running = std::chrono::duration<double>(std::chrono::steady_clock::now() - ran).count();
+    ASSERT_TRUE(recorder.WaitFinished(20s));
+    const auto info = kaltest::ProbeFile(dir / "offrate.mkv", false);
+    ASSERT_TRUE(info.opened) << info.error;
+    const auto* v = info.Find(AVMEDIA_TYPE_VIDEO);
+    const auto* a = info.Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_TRUE(v && a);
+    // The sound ends with the last picture; the running time tells.
+    EXPECT_NEAR(v->duration, running, 1.5 / 15) << "the picture's length against the running time";
+    EXPECT_NEAR(a->duration, v->duration, 0.1);
+  }
+  player.Stop();
+  kal::cfg::Write(kal::cfg::kVideoSource, 0);
+}
+
 }  // namespace

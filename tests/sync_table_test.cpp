@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "recorder/PacingClock.h"
+#include "recorder/PicturePlacer.h"
 #include "recorder/SoundClock.h"
 #include "recorder/SoundFifo.h"
 #include "recorder/Synchroniser.h"
@@ -184,6 +187,37 @@ TEST(SynchroniserTableTest, EverySourceMeetsTheStartThePauseAndTheStopOnOneClock
         }
       }
     }
+  }
+}
+
+// A camera that delivers 2 % fewer or more pictures than the 15 a second it
+// claims, or the right number, each arriving up to 20 ms late: through a
+// minute no picture's slot comes more than half an interval before it
+// arrived or 1.5 after, and the right camera's pictures are each written
+// once.
+TEST(PicturePlacerTest, ACameraOffItsRateStaysOnTheRunningTime) {
+  constexpr int fps = 15;
+  for (const double speed : {1.0, 0.98, 1.02}) {
+    SCOPED_TRACE(speed);
+    kal::PicturePlacer placer(fps);
+    int notOnce = 0;
+    double early = 0, late = 0;  // slot against arrival, in intervals
+    const std::int64_t count = static_cast<std::int64_t>(60 * fps * speed);
+    for (std::int64_t k = 0; k < count; ++k) {
+      const double jitter = double((k * 7919) % 21) / 1000;  // 0..20 ms
+      const double at = double(k) / (fps * speed) + jitter;
+      const int copies = placer.Copies(static_cast<std::int64_t>(at * 1e6));
+      notOnce += copies != 1;
+      if (copies == 0) continue;
+      const double slot = double(placer.Written() - 1);
+      early = std::max(early, slot - at * fps);
+      late = std::max(late, at * fps - slot);
+    }
+    EXPECT_LE(early, 0.5);
+    EXPECT_LT(late, 1.5);
+    EXPECT_NEAR(double(placer.Written()), 60.0 * fps, 2.0) << "a minute of pictures";
+    if (speed == 1.0) EXPECT_EQ(notOnce, 0);
+    else EXPECT_GT(notOnce, 10) << "the camera's error is taken up";
   }
 }
 
