@@ -34,7 +34,7 @@ configure() {  # build-dir sanitizers extra-cmake-args...
   local dir=$1 san=$2
   shift 2
   CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_C_FLAGS_DEBUG="-O1 -g" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+    -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
     -DKAL_SANITIZE="$san" "$@" >/dev/null
 }
 
