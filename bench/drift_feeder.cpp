@@ -9,10 +9,7 @@
 // one request, so each recorded picture tells when it was taken.
 // Usage: kal_bench_drift_feeder FIFO PPM SECONDS
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <fcntl.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -23,60 +20,7 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
-constexpr int kRate = 44100;
-constexpr int kPiece = 441;  // 10 ms of the feeder's samples
-constexpr int kMarkEvery = 5 * kRate;
-constexpr int kMarkLength = kRate / 10;
-
-double Now() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
-
-void SleepUntil(double t) {
-  const double d = t - Now();
-  if (d <= 0) return;
-  timespec ts{static_cast<time_t>(d), static_cast<long>((d - std::floor(d)) * 1e9)};
-  nanosleep(&ts, nullptr);
-}
-
-constexpr int kBits = 18;
-constexpr int kBit = 16;  // a square's side, in pixels
-
-// Paints the running time until `stop`.
-void ShowTime(double start, const std::atomic<bool>& stop) {
-  Display* dpy = XOpenDisplay(nullptr);
-  if (!dpy) return;
-  const int scr = DefaultScreen(dpy);
-  XSetWindowAttributes attrs{};
-  attrs.override_redirect = True;
-  const Window win = XCreateWindow(dpy, RootWindow(dpy, scr), 64, 0, kBits * kBit, kBit, 0,
-                                   CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect,
-                                   &attrs);
-  XMapRaised(dpy, win);
-  GC gc = XCreateGC(dpy, win, 0, nullptr);
-  XImage* img = XCreateImage(dpy, DefaultVisual(dpy, scr), DefaultDepth(dpy, scr), ZPixmap, 0,
-                             nullptr, kBits * kBit, kBit, 32, 0);
-  std::vector<char> pixels(static_cast<size_t>(img->bytes_per_line) * kBit);
-  img->data = pixels.data();
-  while (!stop) {
-    const auto ms = static_cast<long>((Now() - start) * 1000);
-    for (int y = 0; y < kBit; ++y)
-      for (int x = 0; x < kBits * kBit; ++x)
-        XPutPixel(img, x, y, (ms >> (kBits - 1 - x / kBit)) & 1 ? 0xffffff : 0);
-    XPutImage(dpy, win, gc, img, 0, 0, 0, 0, kBits * kBit, kBit);
-    XFlush(dpy);
-    SleepUntil(Now() + 0.002);
-  }
-  img->data = nullptr;
-  XDestroyImage(img);
-  XCloseDisplay(dpy);
-}
-
-}  // namespace
+#include "drift_shared.h"
 
 int main(int argc, char** argv) {
   if (argc < 4) {
@@ -112,17 +56,11 @@ int main(int argc, char** argv) {
   double phase = 0;
   const double start = Now();
   std::atomic<bool> stop{false};
-  std::thread clock(ShowTime, start, std::cref(stop));
+  std::atomic<double> origin{start};
+  std::thread clock(ShowTime, std::cref(origin), std::cref(stop));
   double flashEnd = 0;
   for (std::int64_t n = 0; n < seconds * kRate; n += kPiece) {
-    bool markStarts = false;
-    for (int i = 0; i < kPiece; ++i) {
-      const std::int64_t s = n + i;
-      const bool mark = s % kMarkEvery < kMarkLength && s >= kMarkEvery;
-      if (mark && s % kMarkEvery == 0) markStarts = true;
-      phase += 2 * M_PI * (mark ? 880.0 : 440.0) / kRate;
-      piece[i] = static_cast<std::int16_t>(8000 * std::sin(phase));
-    }
+    const bool markStarts = FillTone(n, piece, phase);
     // The square shows when the mark's first sample is taken; the piece
     // goes out when the feeder's clock has produced all of it, as a sound
     // card hands over a period.
