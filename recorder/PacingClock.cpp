@@ -56,7 +56,10 @@ std::int64_t PacingClock::ExpectedPictures() const {
 void PacingClock::WaitForPicture(const std::function<bool()>& stop) {
   for (;;) {
     if (grabbed_ < ExpectedPictures()) {
-      target_ = now_() * fps_;  // behind: resynchronise and grab now
+      // Behind: grab now, and keep the grid. Moving the target to now would
+      // shift every later picture by the lateness, up to an interval after
+      // the slot it is written in.
+      target_ = grabbed_ * 1000000 + (reference_ - paused_) * fps_;
       return;
     }
     const std::int64_t d = target_ / fps_ - now_();

@@ -31,6 +31,7 @@ using kal::PacingClock;
 // n-th grab takes, `pauses` maps a picture number to a pause length.
 struct FakeReader {
   std::int64_t now = 5'000'000'000;
+  std::vector<std::int64_t> taken;  // when each picture was grabbed
   PacingClock clock;
   explicit FakeReader(int fps)
       : clock(fps, [this] { return now; }, [this](std::int64_t us) { now += us; }) {}
@@ -41,6 +42,7 @@ struct FakeReader {
       clock.NextTurn();
       clock.WaitForPicture([] { return false; });
       if (now >= end) return;
+      taken.push_back(now);
       now += grabCost(clock.Grabbed());
       clock.CountGrab();
     }
@@ -218,6 +220,16 @@ TEST(PacingClockTest, AStalledGrabIsMadeUpWithoutExtraPictures) {
     EXPECT_NEAR(static_cast<double>(r.clock.Grabbed()), 10.0 * fps, 1.0) << fps;
     EXPECT_LE(r.clock.Grabbed(), r.clock.ExpectedPictures()) << fps;
   }
+}
+
+TEST(PacingClockTest, ALateGrabLeavesTheLaterPicturesOnTheirSlots) {
+  FakeReader r(30);
+  r.clock.Begin();
+  // Picture 20's grab takes 1.6 intervals: 21 is taken late, and the ones
+  // after it on their slots again, not 0.6 of an interval after them.
+  r.RunFor(2'000'000, [](std::int64_t n) { return n == 20 ? 53'333 : 5'000; });
+  ASSERT_GT(r.taken.size(), 40u);
+  EXPECT_NEAR(static_cast<double>(r.taken[40] - r.taken[10]), 1'000'000.0, 2.0);
 }
 
 TEST(PacingClockTest, SlowGrabsNeverRunAheadOfTheClock) {
